@@ -1,0 +1,37 @@
+// Random access to the bytes of a file (or of a buffer) for the parsers of
+// hostile formats: executables, shortcuts, hives. A parser asks only for
+// the ranges it needs, and every read may come back short.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarnscan::platform {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual uint64_t Size() const = 0;
+  // Copies up to `count` bytes from `offset` into `out`; returns how many
+  // were copied (0 at or past the end). Never throws for a range outside
+  // the source.
+  virtual size_t ReadAt(uint64_t offset, void* out, size_t count) const = 0;
+
+  // Reads exactly `count` bytes or returns false; `out` is resized.
+  bool ReadExact(uint64_t offset, size_t count, std::string& out) const;
+};
+
+// A view of bytes that outlive it.
+class MemoryByteSource final : public ByteSource {
+ public:
+  explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
+  uint64_t Size() const override { return bytes_.size(); }
+  size_t ReadAt(uint64_t offset, void* out, size_t count) const override;
+
+ private:
+  std::string_view bytes_;
+};
+
+}  // namespace tarnscan::platform
