@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <string>
 
 #include "platform/file_system.h"
@@ -50,6 +52,9 @@ LocalTime TruncateToTwoSeconds(LocalTime t);
 // Days since 1899-12-30 with the time as the fraction (TDateTime).
 double ToDateTimeValue(const LocalTime& t);
 LocalTime FromDateTimeValue(double value);
+
+// "YYYY-MM-DD HH:MM:SS"; nullopt when malformed or not a real date.
+std::optional<LocalTime> ParseLocalTime(std::string_view text);
 
 // FILETIME <-> calendar time, no zone applied.
 LocalTime FileTimeToCalendar(FileTime t);

@@ -13,13 +13,15 @@
 
 namespace tarnscan::platform {
 
+// Members are destroyed bottom-up: the services that keep references to
+// the code page, the registry or the files are declared after them.
 struct System {
+  std::unique_ptr<CodePage> code_page;
   std::unique_ptr<Registry> registry;
   std::unique_ptr<FileSystem> files;
   std::unique_ptr<FileFacts> facts;
   std::unique_ptr<Shell> shell;
   std::unique_ptr<Clock> clock;
-  std::unique_ptr<CodePage> code_page;
   DateFormat date_format;
 };
 

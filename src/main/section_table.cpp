@@ -1,0 +1,60 @@
+// The order of the report. Each area adds its sections here.
+#include "main/scan_driver.h"
+
+namespace tarnscan {
+
+const std::vector<FolderSectionRow>& FolderSections() {
+  static const std::vector<FolderSectionRow> rows{
+      {"chkSystemDriveFolder", nullptr},
+      {"chkProgramFilesFolder", nullptr},
+      {"chkWindowsFolder", nullptr},
+      {"chkSystemFolder", nullptr},
+      {"chkSystemDriversFolder", nullptr},
+      {"chkWindowsFolder60", nullptr},
+      {"chkCPLFiles", nullptr},
+      {"chkDownloadedProgramFiles", nullptr},
+  };
+  return rows;
+}
+
+Section StartupFoldersSection() { return nullptr; }
+
+const std::vector<RegistrySectionRow>& RegistrySections() {
+  static const std::vector<RegistrySectionRow> rows{
+      {"chkIESettings", "", "", ">>> Internet Explorer Settings <<<", nullptr},
+      {"chkHKLMExplorerBHOKey", "", "", ">>> BHO's <<<", nullptr},
+      {"chkIExplorerBarsExtensions", "", "",
+       ">>> Internet Explorer Bars, Toolbars and Extensions <<<", nullptr},
+      {"chkShellExtensionsApprovedKeys", "chkAllShellExtensions",
+       ">>> All Approved Shell Extensions <<<",
+       ">>> Approved Shell Extensions (Non-Microsoft Only) <<<", nullptr},
+      {"chkContextMenuHandlerKeys", "chkAllContextMenuHandlerKeys",
+       ">>> All Context Memu Handler Keys <<<", ">>> Context Menu Handlers (Non-Microsoft Only) <<<",
+       nullptr},
+      {"chkColumnHandlers", "chkAllColumnHandlers", ">>> All Column Handler Keys <<<",
+       ">>> Column Handlers (Non-Microsoft Only) <<<", nullptr},
+      {"chkRunKeys", "", "", ">>> Registry Run Keys <<<", nullptr},
+      {"chkStartupLinks", "", "", ">>> Startup Links <<<", nullptr},
+      {"chkDisabledRunKeys", "", "", ">>> MSConfig Disabled Items <<<", nullptr},
+      {"chkUserAgentKey", "", "", ">>> User Agent Post Platform <<<", nullptr},
+      {"chkAppInitDll", "", "", ">>> AppInit Dll's <<<", nullptr},
+      {"chkHKLMImageFileExecutionOptions", "", "", ">>> Image File Execution Options <<<",
+       nullptr},
+      {"chkHKLMSSODL", "", "", ">>> Shell Service Object Delay Load <<<", nullptr},
+      {"chkShellExecuteHooks", "", "", ">>> Shell Execute Hooks <<<", nullptr},
+      {"chkSharedTaskScheduler", "", "", ">>> Shared Task Scheduler <<<", nullptr},
+      {"chkHKLMWinlogon", "", "", ">>> Winlogon <<<", nullptr},
+      {"chkDNSNameServers", "", "", ">>> DNS Name Servers <<<", nullptr},
+      {"chkWinsock2", "chkAllWinsock2", ">>> All Winsock2 Catalogs <<<",
+       ">>> Winsock2 Catalogs (Non-Microsoft Only) <<<", nullptr},
+      {"chkProtocolHandlers", "chkAllProtocolHandlers", ">>> All Protocol Handlers <<<",
+       ">>> Protocol Handlers (Non-Microsoft Only) <<<", nullptr},
+      {"chkProtocolFilters", "chkAllProtocolFilters", ">>> All Protocol Filters <<<",
+       ">>> Protocol Filters (Non-Microsoft Only) <<<", nullptr},
+  };
+  return rows;
+}
+
+Section AddOnsSection() { return nullptr; }
+
+}  // namespace tarnscan

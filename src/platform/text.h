@@ -1,0 +1,32 @@
+// Text helpers for 8-bit text. Case is folded for the ASCII letters A to Z
+// only, as the scanner does everywhere (bytes above 127 compare exactly).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnscan::platform {
+
+inline char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+std::string UpperCase(std::string_view text);
+std::string LowerCase(std::string_view text);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+// <0, 0, >0 comparing the upper-cased forms byte by byte.
+int CompareIgnoreCase(std::string_view a, std::string_view b);
+bool StartsWith(std::string_view text, std::string_view prefix);
+bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);
+
+// Splits on one character; "a\\b" gives "a", "", "b".
+std::vector<std::string_view> Split(std::string_view text, char separator);
+
+struct LessIgnoreCase {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const {
+    return CompareIgnoreCase(a, b) < 0;
+  }
+};
+
+}  // namespace tarnscan::platform
