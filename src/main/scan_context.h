@@ -11,6 +11,7 @@
 
 #include "main/options.h"
 #include "main/scan_log.h"
+#include "platform/pattern_search.h"
 #include "platform/registry_reader.h"
 #include "platform/system.h"
 
@@ -49,6 +50,10 @@ class ScanContext {
   ScanProgress progress;
   Environment env;
   std::vector<std::string> patterns;  // PatternList
+  // PatternList compiled for the folder scans, once per scan.
+  std::unique_ptr<platform::PatternSet> pattern_set;
+  // How many files the folder scans read at once (0: one per core).
+  unsigned scan_threads = 0;
   // The program's folder as the report shows it, ending in a separator.
   std::string program_folder;
   // Where the AddOn files lie: a folder of `plugin_files` (on Windows the

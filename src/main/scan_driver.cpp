@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "fileinfo/version_info.h"
 #include "platform/clock.h"
 
 namespace tarnscan {
@@ -110,11 +111,16 @@ void BeginScan(ScanContext& context) {
   context.key_list.clear();
   context.key_list2.clear();
   context.key_list3.clear();
+  context.pattern_set = platform::MakePatternSet(context.patterns);
+  context.file_facts =
+      std::make_shared<FileFactsCache>(*context.system.facts, *context.system.files);
   ReadProgramFilesFolder(context);
 }
 
 void EndScan(ScanContext& context) {
   context.reg2.reset();
+  context.pattern_set.reset();
+  context.file_facts.reset();
   context.file_facts.reset();
 }
 

@@ -1,23 +1,25 @@
 // The order of the report. Each area adds its sections here.
 #include "main/scan_driver.h"
 
+#include "folders/folder_sections.h"
+
 namespace tarnscan {
 
 const std::vector<FolderSectionRow>& FolderSections() {
   static const std::vector<FolderSectionRow> rows{
-      {"chkSystemDriveFolder", nullptr},
-      {"chkProgramFilesFolder", nullptr},
-      {"chkWindowsFolder", nullptr},
-      {"chkSystemFolder", nullptr},
-      {"chkSystemDriversFolder", nullptr},
-      {"chkWindowsFolder60", nullptr},
-      {"chkCPLFiles", nullptr},
-      {"chkDownloadedProgramFiles", nullptr},
+      {"chkSystemDriveFolder", ScanSystemDriveFolder},
+      {"chkProgramFilesFolder", ScanProgramFilesFolder},
+      {"chkWindowsFolder", ScanWindowsFolder},
+      {"chkSystemFolder", ScanSystemFolder},
+      {"chkSystemDriversFolder", ScanSystemDriversFolder},
+      {"chkWindowsFolder60", ScanRecentHiddenFiles},
+      {"chkCPLFiles", ScanCplFiles},
+      {"chkDownloadedProgramFiles", ScanDownloadedProgramFiles},
   };
   return rows;
 }
 
-Section StartupFoldersSection() { return nullptr; }
+Section StartupFoldersSection() { return ScanStartupFolders; }
 
 const std::vector<RegistrySectionRow>& RegistrySections() {
   static const std::vector<RegistrySectionRow> rows{
