@@ -211,7 +211,9 @@ void ScanDownloadedProgramFiles(ScanContext& context) {
   reg1.OpenKey(kUnits);
   // A sorted list without duplicates, compared without regard to case.
   std::vector<std::string> units = reg1.SubKeyNames();
-  std::stable_sort(units.begin(), units.end(), platform::LessIgnoreCase{});
+  std::stable_sort(units.begin(), units.end(), [](const std::string& a, const std::string& b) {
+    return platform::CompareLocaleText(a, b) < 0;
+  });
   units.erase(std::unique(units.begin(), units.end(),
                           [](const std::string& a, const std::string& b) {
                             return platform::EqualsIgnoreCase(a, b);

@@ -7,7 +7,6 @@
 
 namespace tarnscan {
 
-using platform::CompareIgnoreCase;
 using platform::EqualsIgnoreCase;
 
 const std::vector<OptionBox>& OptionBoxes() {
@@ -125,7 +124,9 @@ void ScanOptions::RegistryRemoveAll() {
 void ScanOptions::AddAddOn(std::string name) {
   const auto at = std::upper_bound(
       addons_.begin(), addons_.end(), name,
-      [](const std::string& a, const AddOnItem& b) { return CompareIgnoreCase(a, b.name) < 0; });
+      [](const std::string& a, const AddOnItem& b) {
+        return platform::CompareLocaleText(a, b.name) < 0;
+      });
   addons_.insert(at, AddOnItem{std::move(name), false});
 }
 

@@ -104,16 +104,11 @@ void RunSections(ScanContext& context) {
   }
 }
 
+
 void BeginScan(ScanContext& context) {
   context.log.Clear();
   WriteWarning(context.log);
-  context.reg2 = std::make_unique<platform::RegistryReader>(*context.system.registry);
-  context.key_list.clear();
-  context.key_list2.clear();
-  context.key_list3.clear();
-  context.pattern_set = platform::MakePatternSet(context.patterns);
-  context.file_facts =
-      std::make_shared<FileFactsCache>(*context.system.facts, *context.system.files);
+  CreateScanObjects(context);
   ReadProgramFilesFolder(context);
 }
 
@@ -121,10 +116,19 @@ void EndScan(ScanContext& context) {
   context.reg2.reset();
   context.pattern_set.reset();
   context.file_facts.reset();
-  context.file_facts.reset();
 }
 
 }  // namespace
+
+void CreateScanObjects(ScanContext& context) {
+  context.reg2 = std::make_unique<platform::RegistryReader>(*context.system.registry);
+  context.key_list.clear();
+  context.key_list2.clear();
+  context.key_list3.clear();
+  context.pattern_set = platform::MakePatternSet(context.patterns);
+  context.file_facts =
+      std::make_shared<FileFactsCache>(*context.system.facts, *context.system.files);
+}
 
 std::string BlockBanner(std::string_view title) {
   // Every banner has a left run of 17 except "Scan Complete", which the

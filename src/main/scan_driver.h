@@ -55,6 +55,10 @@ struct ReportTarget {
   std::function<void(const std::string& bytes)> save;
 };
 
+// The objects that live for one scan: Reg2, the name lists, the compiled
+// patterns and the file facts cache.
+void CreateScanObjects(ScanContext& context);
+
 // Runs a whole scan. An error that escapes a section ends the scan there;
 // the lines so far are still saved, followed by an empty line and
 // "Scan ended early: " and the message.

@@ -25,6 +25,29 @@ int CompareIgnoreCase(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+namespace {
+
+int SortWeight(char c) {
+  const auto byte = static_cast<unsigned char>(AsciiUpper(c));
+  if (byte >= 0x80) return 0x300 + byte;
+  if (byte >= '0' && byte <= '9') return 0x100 + byte;
+  if (byte >= 'A' && byte <= 'Z') return 0x200 + byte;
+  return byte;
+}
+
+}  // namespace
+
+int CompareLocaleText(std::string_view a, std::string_view b) {
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    const int wa = SortWeight(a[i]);
+    const int wb = SortWeight(b[i]);
+    if (wa != wb) return wa < wb ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CompareIgnoreCase(a, b) == 0;
 }

@@ -19,6 +19,12 @@ int CompareIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix);
 
+// Windows' locale-aware comparison without regard to case (CompareString
+// with NORM_IGNORECASE, as sorted string lists use it), approximated for
+// the bytes names are made of: punctuation and symbols sort before digits,
+// digits before letters, letters without regard to case, other bytes last.
+int CompareLocaleText(std::string_view a, std::string_view b);
+
 // Splits on one character; "a\\b" gives "a", "", "b".
 std::vector<std::string_view> Split(std::string_view text, char separator);
 

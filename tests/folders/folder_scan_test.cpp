@@ -31,8 +31,6 @@ std::string Line(const std::string& pattern, const std::string& attrs, uint64_t 
 
 struct FolderScan : ::testing::Test {
   FolderScan() {
-    scan.context->file_facts = std::make_shared<FileFactsCache>(*scan.test_system.system.facts,
-                                                                *scan.test_system.system.files);
     SetPatterns({"hotbar", "CoolWebSearch", "", "hotbar"});
   }
   void SetPatterns(std::vector<std::string> patterns) {

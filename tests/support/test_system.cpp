@@ -1,6 +1,8 @@
 #include "support/test_system.h"
 
+#include "main/scan_driver.h"
 #include "main/startup.h"
+#include "platform/memory/reg_file.h"
 
 namespace tarnscan::testing {
 namespace {
@@ -72,10 +74,31 @@ void TestSystem::SetUpWindowsXp() {
   files.AddFolder("C:\\Program Files");
 }
 
+void TestSystem::ApplyReg(std::string_view reg_text) {
+  using Kind = platform::RegFileOp::Kind;
+  for (const auto& op : platform::ParseRegFile(reg_text, "test.reg", *system.code_page)) {
+    switch (op.kind) {
+      case Kind::kCreateKey:
+        registry.CreateKey(op.root, op.key_path);
+        break;
+      case Kind::kDeleteKey:
+        registry.DeleteKey(op.root, op.key_path);
+        break;
+      case Kind::kSetValue:
+        registry.SetValue(op.root, op.key_path, op.value_name, {op.type, op.data});
+        break;
+      case Kind::kDeleteValue:
+        registry.DeleteValue(op.root, op.key_path, op.value_name);
+        break;
+    }
+  }
+}
+
 TestScan::TestScan(bool windows_xp) {
   if (windows_xp) test_system.SetUpWindowsXp();
   context = std::make_unique<ScanContext>(test_system.system, options);
   DiscoverEnvironment(*context);
+  CreateScanObjects(*context);
 }
 
 }  // namespace tarnscan::testing

@@ -46,6 +46,9 @@ struct TestSystem {
 
   // An XP-like environment: SystemRoot C:\WINDOWS with its folders.
   void SetUpWindowsXp();
+  // Applies the text of a .reg file ("REGEDIT4" or "Windows Registry
+  // Editor Version 5.00" header, 8-bit) to the registry.
+  void ApplyReg(std::string_view reg_text);
 };
 
 // A system folder with a context, the environment found by start-up.

@@ -27,8 +27,8 @@ struct DecodedText {
 // ASCII, so one byte-wise parser serves all encodings.
 DecodedText Decode(std::string_view bytes) {
   if (StartsWith(bytes, kUtf16Bom)) {
-    return {Utf16ToUtf8(Utf16FromLittleEndian(bytes.substr(kUtf16Bom.size()))),
-            TextEncoding::kUtf8, true};
+    return {Utf16ToUtf8(Utf16FromLittleEndian(bytes.substr(kUtf16Bom.size()))), TextEncoding::kUtf8,
+            true};
   }
   if (StartsWith(bytes, kUtf8Bom)) {
     return {std::string(bytes.substr(kUtf8Bom.size())), TextEncoding::kUtf8, true};
@@ -366,8 +366,7 @@ class Parser {
   }
 
   char ParseHexByte(std::string_view item) const {
-    const std::optional<uint32_t> number =
-        item.size() <= 2 ? ParseHexNumber(item) : std::nullopt;
+    const std::optional<uint32_t> number = item.size() <= 2 ? ParseHexNumber(item) : std::nullopt;
     if (!number) Fail("bad hex byte " + Quote(item));
     return static_cast<char>(*number);
   }
