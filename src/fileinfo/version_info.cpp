@@ -39,13 +39,16 @@ constexpr std::array<StringField, 12> kStringFields = {{
 }};
 
 constexpr std::array<const char*, 11> kDriverTexts = {
-    "Unknown Driver", "Printer Driver", "Keyboard Driver",   "Language Driver",
-    "Display Driver", "Mouse Driver",   "Network Driver",    "System Driver",
-    "InstallableDriver", "Sound Driver", "Communications Driver",
+    "Unknown Driver",    "Printer Driver", "Keyboard Driver",       "Language Driver",
+    "Display Driver",    "Mouse Driver",   "Network Driver",        "System Driver",
+    "InstallableDriver", "Sound Driver",   "Communications Driver",
 };
 
 constexpr std::array<const char*, 4> kFontTexts = {
-    "Unknown Font", "Raster Font", "Vector Font", "Truetype Font",
+    "Unknown Font",
+    "Raster Font",
+    "Vector Font",
+    "Truetype Font",
 };
 
 // Only the first translation is asked for: strings stored under a later
@@ -56,8 +59,7 @@ std::optional<std::string> FirstTranslationString(const platform::VersionData& d
   if (!translations || translations->empty()) return std::nullopt;
   const uint32_t first = translations->front();
   char prefix[32];
-  std::snprintf(prefix, sizeof prefix, "\\StringFileInfo\\%04X%04X\\", first & 0xFFFF,
-                first >> 16);
+  std::snprintf(prefix, sizeof prefix, "\\StringFileInfo\\%04X%04X\\", first & 0xFFFF, first >> 16);
   return data.String(prefix + std::string(key));
 }
 
@@ -110,8 +112,7 @@ TFileVersionInfo ReadFileVersionInfo(const platform::FileFacts& facts, std::stri
   }
   const auto fixed = data->Fixed();
   if (!fixed) {
-    throw VersionInfoError("No fixed file information in the version data of " +
-                           std::string(path));
+    throw VersionInfoError("No fixed file information in the version data of " + std::string(path));
   }
   SetFlags(*fixed, info);
   info.FileTypeText = FileTypeText(fixed->file_type, fixed->file_subtype);

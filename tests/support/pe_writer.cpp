@@ -77,11 +77,10 @@ std::string Block(bool wide, std::string_view key_utf8, std::string_view value,
 
 std::string FixedInfoBytes(const platform::FixedFileInfo& fixed) {
   std::string out;
-  for (uint32_t word :
-       {kFixedSignature, fixed.struc_version, fixed.file_version_ms, fixed.file_version_ls,
-        fixed.product_version_ms, fixed.product_version_ls, fixed.file_flags_mask,
-        fixed.file_flags, fixed.file_os, fixed.file_type, fixed.file_subtype, fixed.file_date_ms,
-        fixed.file_date_ls}) {
+  for (uint32_t word : {kFixedSignature, fixed.struc_version, fixed.file_version_ms,
+                        fixed.file_version_ls, fixed.product_version_ms, fixed.product_version_ls,
+                        fixed.file_flags_mask, fixed.file_flags, fixed.file_os, fixed.file_type,
+                        fixed.file_subtype, fixed.file_date_ms, fixed.file_date_ls}) {
     Append32(out, word);
   }
   return out;
@@ -319,12 +318,12 @@ std::string MakePe(const PeSpec& spec) {
   Put32(out, opt + 72, 0x100000);     // stack reserve
   size_t directories = 0;
   if (spec.pe32_plus) {
-    Put32(out, opt + 28, 0x1);         // ImageBase 0x180000000
+    Put32(out, opt + 28, 0x1);  // ImageBase 0x180000000
     Put32(out, opt + 24, 0x80000000u);
-    Put32(out, opt + 80, 0x1000);      // stack commit
-    Put32(out, opt + 88, 0x100000);    // heap reserve
-    Put32(out, opt + 96, 0x1000);      // heap commit
-    Put32(out, opt + 108, 16);         // NumberOfRvaAndSizes
+    Put32(out, opt + 80, 0x1000);    // stack commit
+    Put32(out, opt + 88, 0x100000);  // heap reserve
+    Put32(out, opt + 96, 0x1000);    // heap commit
+    Put32(out, opt + 108, 16);       // NumberOfRvaAndSizes
     directories = opt + 112;
   } else {
     Put32(out, opt + 24, kResourceRva);  // BaseOfData
@@ -408,17 +407,17 @@ std::string MakeNeWithVersionBlock(std::string_view block) {
   std::string header(0x40, '\0');
   header[0] = 'N';
   header[1] = 'E';
-  header[2] = 5;                            // linker version
-  Put16(header, 0x04, after_names);         // entry table (empty)
-  Put16(header, 0x0C, 0x8300);              // library, protected mode
-  Put16(header, 0x22, 0x40);                // segment table (empty)
-  Put16(header, 0x24, table_at);            // resource table
-  Put16(header, 0x26, names_at);            // resident names
-  Put16(header, 0x28, after_names);         // module references
-  Put16(header, 0x2A, after_names);         // imported names
-  Put16(header, 0x32, kShift);              // segment alignment shift
-  header[0x36] = 2;                         // Windows
-  Put16(header, 0x3E, 0x030A);              // expected Windows version 3.10
+  header[2] = 5;                     // linker version
+  Put16(header, 0x04, after_names);  // entry table (empty)
+  Put16(header, 0x0C, 0x8300);       // library, protected mode
+  Put16(header, 0x22, 0x40);         // segment table (empty)
+  Put16(header, 0x24, table_at);     // resource table
+  Put16(header, 0x26, names_at);     // resident names
+  Put16(header, 0x28, after_names);  // module references
+  Put16(header, 0x2A, after_names);  // imported names
+  Put16(header, 0x32, kShift);       // segment alignment shift
+  header[0x36] = 2;                  // Windows
+  Put16(header, 0x3E, 0x030A);       // expected Windows version 3.10
 
   out += header;
   out += table;

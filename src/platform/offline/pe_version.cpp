@@ -175,8 +175,8 @@ std::optional<Location> LocatePeVersion(const ByteSource& file, uint64_t nt_offs
 std::optional<Location> LocateNeVersion(const ByteSource& file, uint64_t ne_offset) {
   const auto header = ReadBytes(file, ne_offset, 0x40);
   if (!header || (*header)[0] != 'N' || (*header)[1] != 'E') return std::nullopt;
-  const uint16_t table_at = Le16(*header, 0x24);   // resource table
-  const uint16_t names_at = Le16(*header, 0x26);   // resident names, right after it
+  const uint16_t table_at = Le16(*header, 0x24);  // resource table
+  const uint16_t names_at = Le16(*header, 0x26);  // resident names, right after it
   if (names_at <= table_at) return std::nullopt;
   const auto table = ReadBytes(file, ne_offset + table_at, names_at - table_at);
   if (!table || table->size() < 2) return std::nullopt;
@@ -234,7 +234,7 @@ class ParsedVersionData final : public VersionData {
     uint32_t words[13];
     for (size_t i = 0; i < 13; ++i) words[i] = Le32(bytes, root->value_begin + i * 4);
     if (words[0] != kFixedSignature) return std::nullopt;
-    return FixedFileInfo{words[0], words[1], words[2],  words[3],  words[4],  words[5], words[6],
+    return FixedFileInfo{words[0], words[1], words[2], words[3],  words[4],  words[5], words[6],
                          words[7], words[8], words[9], words[10], words[11], words[12]};
   }
 

@@ -17,8 +17,7 @@ namespace tarnscan::platform {
 // outside the file. Reads the headers, the resource directory and the
 // resource itself, never the whole file. `code_page` converts the UTF-16
 // strings of PE resources and must outlive the result.
-std::unique_ptr<VersionData> ReadVersionResource(const ByteSource& file,
-                                                 const CodePage& code_page);
+std::unique_ptr<VersionData> ReadVersionResource(const ByteSource& file, const CodePage& code_page);
 
 // Version data from the bytes of a VS_VERSIONINFO block as the resource
 // holds it (what GetFileVersionInfoA copies into its buffer).
