@@ -2,7 +2,7 @@
 
 #include "main/scan_driver.h"
 #include "main/startup.h"
-#include "platform/memory/reg_file.h"
+#include "platform/memory/system_folder.h"
 
 namespace tarnscan::testing {
 namespace {
@@ -75,23 +75,8 @@ void TestSystem::SetUpWindowsXp() {
 }
 
 void TestSystem::ApplyReg(std::string_view reg_text) {
-  using Kind = platform::RegFileOp::Kind;
-  for (const auto& op : platform::ParseRegFile(reg_text, "test.reg", *system.code_page)) {
-    switch (op.kind) {
-      case Kind::kCreateKey:
-        registry.CreateKey(op.root, op.key_path);
-        break;
-      case Kind::kDeleteKey:
-        registry.DeleteKey(op.root, op.key_path);
-        break;
-      case Kind::kSetValue:
-        registry.SetValue(op.root, op.key_path, op.value_name, {op.type, op.data});
-        break;
-      case Kind::kDeleteValue:
-        registry.DeleteValue(op.root, op.key_path, op.value_name);
-        break;
-    }
-  }
+  platform::ApplyRegFileOps(platform::ParseRegFile(reg_text, "test.reg", *system.code_page),
+                            registry);
 }
 
 TestScan::TestScan(bool windows_xp) {

@@ -8,9 +8,9 @@
 //                       as letters of "RHSA" or "-", the last-write time
 //                       in the system's local time (git keeps neither)
 //
-// The system's code page is HKLM\SYSTEM\CurrentControlSet\Control\Nls\
-// CodePage\ACP (1252 when unset); its date pictures and AM/PM texts come
-// from HKCU\Control Panel\International. A system folder has no time zone:
+// The system's code page is the value ACP of the key
+// HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage (1252 when unset);
+// its date pictures and AM/PM texts come from HKCU\Control Panel\International. A system folder has no time zone:
 // its file times are its local times.
 #pragma once
 
@@ -19,6 +19,8 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/memory/memory_registry.h"
+#include "platform/memory/reg_file.h"
 #include "platform/system.h"
 
 namespace tarnscan::platform {
@@ -32,6 +34,9 @@ struct SystemFolderOptions {
   // Fixes "now" (the scanned system's local time) for reproducible reports.
   std::optional<LocalTime> as_of;
 };
+
+// Applies the changes a .reg file describes, in order.
+void ApplyRegFileOps(const std::vector<RegFileOp>& ops, MemoryRegistry& registry);
 
 // Throws SystemFolderError naming the file (and line) that is wrong.
 System LoadSystemFolder(const std::string& dir, const SystemFolderOptions& options = {});
