@@ -68,8 +68,7 @@ bool WriteLineFromReg2(ScanContext& context, std::string_view shown_name,
 }
 
 void ReturnReg2ToMachine(ScanContext& context) {
-  context.reg2->CloseKey();
-  context.reg2->SetRoot(RootKey::kLocalMachine);
+  CloseOnRoot(*context.reg2, RootKey::kLocalMachine);
 }
 
 // Model form: the per-user line depends on the class key, which Reg1 opens
@@ -105,9 +104,13 @@ std::string InprocServerPath(std::string_view clsid) {
   return ClassKeyPath(clsid) + "\\InprocServer32";
 }
 
-bool OpenFromRoot(RegistryReader& reader, RootKey root, std::string_view path) {
+void CloseOnRoot(RegistryReader& reader, RootKey root) {
   reader.CloseKey();
   reader.SetRoot(root);
+}
+
+bool OpenFromRoot(RegistryReader& reader, RootKey root, std::string_view path) {
+  CloseOnRoot(reader, root);
   return reader.OpenKey(path);
 }
 
@@ -181,8 +184,7 @@ void WriteClsidEntryAs(ScanContext& context, std::string_view shown_name,
   }
   ReturnReg2ToMachine(context);
   if (choices.open_machine_class_key) {
-    context.reg1.CloseKey();
-    context.reg1.SetRoot(RootKey::kLocalMachine);
+    CloseOnRoot(context.reg1, RootKey::kLocalMachine);
   }
 }
 

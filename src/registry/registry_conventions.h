@@ -32,6 +32,9 @@ inline constexpr std::string_view kClassesClsid = "SOFTWARE\\Classes\\CLSID\\";
 std::string ClassKeyPath(std::string_view clsid);
 std::string InprocServerPath(std::string_view clsid);
 
+// Closes the reader and sets its root ("close, root X").
+void CloseOnRoot(platform::RegistryReader& reader, platform::RootKey root);
+
 // Closes the reader, sets its root and opens `path` from the root. False
 // (and no key open) when the key is missing or access is refused.
 bool OpenFromRoot(platform::RegistryReader& reader, platform::RootKey root, std::string_view path);
@@ -104,17 +107,17 @@ enum class PerUserLine {
 // only be used where Reg1 is free; the other forms read their texts from
 // the key that Reg1 holds open and leave it open.
 struct ClsidEntryChoices {
-  std::string_view prefix;
+  std::string_view prefix = {};
   ClsidText clsid_text = ClsidText::kListedName;
-  std::string_view clsid_value_name;  // for ClsidText::kNamedValue
+  std::string_view clsid_value_name = {};  // for ClsidText::kNamedValue
   DescriptionText description = DescriptionText::kClassName;
-  std::string_view description_value_name;  // for DescriptionText::kNamedValue
-  std::string_view description_lead;        // for DescriptionText::kNamedValue
+  std::string_view description_value_name = {};  // for DescriptionText::kNamedValue
+  std::string_view description_lead = {};        // for DescriptionText::kNamedValue
   bool open_machine_class_key = true;
   PerUserLine per_user_line = PerUserLine::kWhenClassKeyExists;
   std::string_view per_user_marker = kHkcuMarker;  // empty: no marker
   bool non_microsoft_filter = false;
-  std::string_view show_all_box;  // the box that turns the filter off
+  std::string_view show_all_box = {};  // the box that turns the filter off
 };
 
 // The lines of one CLSID entry: the machine-wide line, always (unless the
