@@ -2,6 +2,8 @@
 #include "main/scan_driver.h"
 
 #include "folders/folder_sections.h"
+#include "registry/browser_sections.h"
+#include "registry/shell_sections.h"
 
 namespace tarnscan {
 
@@ -23,28 +25,30 @@ Section StartupFoldersSection() { return ScanStartupFolders; }
 
 const std::vector<RegistrySectionRow>& RegistrySections() {
   static const std::vector<RegistrySectionRow> rows{
-      {"chkIESettings", "", "", ">>> Internet Explorer Settings <<<", nullptr},
-      {"chkHKLMExplorerBHOKey", "", "", ">>> BHO's <<<", nullptr},
+      {"chkIESettings", "", "", ">>> Internet Explorer Settings <<<", ScanIESettings},
+      {"chkHKLMExplorerBHOKey", "", "", ">>> BHO's <<<", ScanBHOs},
       {"chkIExplorerBarsExtensions", "", "",
-       ">>> Internet Explorer Bars, Toolbars and Extensions <<<", nullptr},
+       ">>> Internet Explorer Bars, Toolbars and Extensions <<<", ScanIEBars},
       {"chkShellExtensionsApprovedKeys", "chkAllShellExtensions",
        ">>> All Approved Shell Extensions <<<",
-       ">>> Approved Shell Extensions (Non-Microsoft Only) <<<", nullptr},
+       ">>> Approved Shell Extensions (Non-Microsoft Only) <<<", ScanApprovedShellExtensions},
       {"chkContextMenuHandlerKeys", "chkAllContextMenuHandlerKeys",
        ">>> All Context Memu Handler Keys <<<", ">>> Context Menu Handlers (Non-Microsoft Only) <<<",
-       nullptr},
+       ScanContextMenuHandlers},
       {"chkColumnHandlers", "chkAllColumnHandlers", ">>> All Column Handler Keys <<<",
-       ">>> Column Handlers (Non-Microsoft Only) <<<", nullptr},
+       ">>> Column Handlers (Non-Microsoft Only) <<<", ScanColumnHandlers},
       {"chkRunKeys", "", "", ">>> Registry Run Keys <<<", nullptr},
       {"chkStartupLinks", "", "", ">>> Startup Links <<<", nullptr},
       {"chkDisabledRunKeys", "", "", ">>> MSConfig Disabled Items <<<", nullptr},
-      {"chkUserAgentKey", "", "", ">>> User Agent Post Platform <<<", nullptr},
+      {"chkUserAgentKey", "", "", ">>> User Agent Post Platform <<<",
+       ScanUserAgentPostPlatform},
       {"chkAppInitDll", "", "", ">>> AppInit Dll's <<<", nullptr},
       {"chkHKLMImageFileExecutionOptions", "", "", ">>> Image File Execution Options <<<",
        nullptr},
-      {"chkHKLMSSODL", "", "", ">>> Shell Service Object Delay Load <<<", nullptr},
-      {"chkShellExecuteHooks", "", "", ">>> Shell Execute Hooks <<<", nullptr},
-      {"chkSharedTaskScheduler", "", "", ">>> Shared Task Scheduler <<<", nullptr},
+      {"chkHKLMSSODL", "", "", ">>> Shell Service Object Delay Load <<<", ScanSSODL},
+      {"chkShellExecuteHooks", "", "", ">>> Shell Execute Hooks <<<", ScanShellExecuteHooks},
+      {"chkSharedTaskScheduler", "", "", ">>> Shared Task Scheduler <<<",
+       ScanSharedTaskScheduler},
       {"chkHKLMWinlogon", "", "", ">>> Winlogon <<<", nullptr},
       {"chkDNSNameServers", "", "", ">>> DNS Name Servers <<<", nullptr},
       {"chkWinsock2", "chkAllWinsock2", ">>> All Winsock2 Catalogs <<<",
