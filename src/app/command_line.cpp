@@ -36,6 +36,14 @@ std::string SetBoxes(const std::vector<std::string>& names, bool ticked, ScanOpt
   return {};
 }
 
+bool IsValueOption(std::string_view arg, bool needs_system) {
+  for (std::string_view option : {"--out", "--patterns", "--plugins", "--addon", "--only",
+                                   "--tick", "--untick", "--as-of", "--encoding"}) {
+    if (arg == option) return true;
+  }
+  return needs_system && arg == "--system";
+}
+
 }  // namespace
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& line,
@@ -50,9 +58,11 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& lin
       line.list_options = true;
     } else if (arg == "--quiet") {
       line.quiet = true;
+    } else if (!IsValueOption(arg, needs_system)) {
+      return "unknown option " + std::string(arg);
     } else if (!has_value) {
       return "missing value after " + std::string(arg);
-    } else if (arg == "--system" && needs_system) {
+    } else if (arg == "--system") {
       line.system_dir = value();
     } else if (arg == "--out") {
       line.out_file = value();
@@ -76,8 +86,6 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& lin
       const std::string text = platform::LowerCase(value());
       if (text != "ansi" && text != "utf-8") return "--encoding is ansi or utf-8";
       line.utf8 = text == "utf-8";
-    } else {
-      return "unknown option " + std::string(arg);
     }
   }
   if (needs_system && line.system_dir.empty() && !line.help) return "--system DIR is required";

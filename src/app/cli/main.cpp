@@ -100,20 +100,10 @@ int Run(const CommandLine& line) {
   folder_options.as_of = line.as_of;
   platform::System system = platform::LoadSystemFolder(line.system_dir, folder_options);
 
-  std::vector<std::string> patterns;
-  try {
-    patterns = SplitTextLines(platform::ReadHostFile(line.patterns_file));
-  } catch (const std::exception& error) {
-    std::cerr << "tarnscan: cannot read the patterns file '" << line.patterns_file
-              << "': " << error.what() << '\n';
-    return kExitUsage;
-  }
-
   ScanOptions options;
   bool plugins_found = false;
   auto plugin_files = LoadPlugins(line.plugins_dir, plugins_found);
   ScanContext context(system, options);
-  context.patterns = std::move(patterns);
   context.program_folder = ProgramDirectory() + "/";
   context.plugin_files = plugin_files.get();
   context.plugins_folder = kPluginsFolder;
@@ -129,6 +119,13 @@ int Run(const CommandLine& line) {
   if (line.list_options) {
     ListOptions(options);
     return kExitCompleted;
+  }
+  try {
+    context.patterns = SplitTextLines(platform::ReadHostFile(line.patterns_file));
+  } catch (const std::exception& error) {
+    std::cerr << "tarnscan: cannot read the patterns file '" << line.patterns_file
+              << "': " << error.what() << '\n';
+    return kExitUsage;
   }
 
   Progress progress(line.quiet);
