@@ -130,6 +130,11 @@ const std::vector<bool>& VectorscanStream::Found() const { return found_; }
 }  // namespace
 
 std::unique_ptr<PatternSet> MakePatternSet(const std::vector<std::string>& patterns) {
+  // Vectorscan's literal compiler takes a fragment that starts with a NUL
+  // byte for an empty one and refuses it; such lists use the portable set.
+  for (const auto& pattern : patterns) {
+    if (!pattern.empty() && pattern.front() == '\0') return MakeAhoCorasickSet(patterns);
+  }
   return std::make_unique<VectorscanSet>(patterns);
 }
 
