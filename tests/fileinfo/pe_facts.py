@@ -7,7 +7,8 @@ line per file:
 
 kind is "none" (no RT_VERSION 1) or "version"; fixed is 13 hex words joined
 by commas or "-"; translation is the first entry as 8 hex digits
-(language, code page) or "-"; the texts are hex-encoded UTF-8 or "-".
+(language, code page) or "-"; the texts are hex-encoded UTF-8 (empty for
+an empty text) or "-" when absent.
 """
 import sys
 
@@ -30,7 +31,7 @@ def version_entry(pe):
 def text(value):
     if value is None:
         return "-"
-    return value.split(b"\0")[0].hex() or "\"\""
+    return value.split(b"\0")[0].hex()
 
 
 def facts(path):
