@@ -2,6 +2,9 @@
 #include "main/scan_driver.h"
 
 #include "folders/folder_sections.h"
+#include "registry/network_sections.h"
+#include "registry/startup_sections.h"
+#include "registry/system_hook_sections.h"
 #include "registry/browser_sections.h"
 #include "registry/shell_sections.h"
 
@@ -37,26 +40,26 @@ const std::vector<RegistrySectionRow>& RegistrySections() {
        ScanContextMenuHandlers},
       {"chkColumnHandlers", "chkAllColumnHandlers", ">>> All Column Handler Keys <<<",
        ">>> Column Handlers (Non-Microsoft Only) <<<", ScanColumnHandlers},
-      {"chkRunKeys", "", "", ">>> Registry Run Keys <<<", nullptr},
-      {"chkStartupLinks", "", "", ">>> Startup Links <<<", nullptr},
-      {"chkDisabledRunKeys", "", "", ">>> MSConfig Disabled Items <<<", nullptr},
+      {"chkRunKeys", "", "", ">>> Registry Run Keys <<<", ScanRunKeys},
+      {"chkStartupLinks", "", "", ">>> Startup Links <<<", ScanStartupLinks},
+      {"chkDisabledRunKeys", "", "", ">>> MSConfig Disabled Items <<<", ScanMSConfigDisabled},
       {"chkUserAgentKey", "", "", ">>> User Agent Post Platform <<<",
        ScanUserAgentPostPlatform},
-      {"chkAppInitDll", "", "", ">>> AppInit Dll's <<<", nullptr},
+      {"chkAppInitDll", "", "", ">>> AppInit Dll's <<<", ScanAppInitDLLs},
       {"chkHKLMImageFileExecutionOptions", "", "", ">>> Image File Execution Options <<<",
-       nullptr},
+       ScanImageFileExecutionOptions},
       {"chkHKLMSSODL", "", "", ">>> Shell Service Object Delay Load <<<", ScanSSODL},
       {"chkShellExecuteHooks", "", "", ">>> Shell Execute Hooks <<<", ScanShellExecuteHooks},
       {"chkSharedTaskScheduler", "", "", ">>> Shared Task Scheduler <<<",
        ScanSharedTaskScheduler},
-      {"chkHKLMWinlogon", "", "", ">>> Winlogon <<<", nullptr},
-      {"chkDNSNameServers", "", "", ">>> DNS Name Servers <<<", nullptr},
+      {"chkHKLMWinlogon", "", "", ">>> Winlogon <<<", ScanWinlogon},
+      {"chkDNSNameServers", "", "", ">>> DNS Name Servers <<<", ScanDNSNameServers},
       {"chkWinsock2", "chkAllWinsock2", ">>> All Winsock2 Catalogs <<<",
-       ">>> Winsock2 Catalogs (Non-Microsoft Only) <<<", nullptr},
+       ">>> Winsock2 Catalogs (Non-Microsoft Only) <<<", ScanWinsock2Catalogs},
       {"chkProtocolHandlers", "chkAllProtocolHandlers", ">>> All Protocol Handlers <<<",
-       ">>> Protocol Handlers (Non-Microsoft Only) <<<", nullptr},
+       ">>> Protocol Handlers (Non-Microsoft Only) <<<", ScanProtocolHandlers},
       {"chkProtocolFilters", "chkAllProtocolFilters", ">>> All Protocol Filters <<<",
-       ">>> Protocol Filters (Non-Microsoft Only) <<<", nullptr},
+       ">>> Protocol Filters (Non-Microsoft Only) <<<", ScanProtocolFilters},
   };
   return rows;
 }
