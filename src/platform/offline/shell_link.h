@@ -18,7 +18,8 @@
 //    answer ("%windir%\system32\calc.exe").
 // A file that is not a shortcut, or whose structure does not hold
 // together (a size or offset past its end, a string without its end),
-// gives the empty string, as Load fails on it.
+// gives the empty string, as Load fails on it. The extra data blocks
+// matter only for the environment target: a damaged one loses that alone.
 #pragma once
 
 #include <mutex>
