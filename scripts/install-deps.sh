@@ -10,7 +10,7 @@ packages=(
   libvectorscan-dev
   libhivex-dev libhivex-bin python3-hivex
   python3-pefile libimage-exiftool-perl
-  xz-utils hyperfine
+  xz-utils hyperfine ripgrep time
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine64 xvfb xdotool imagemagick
 )

@@ -15,7 +15,7 @@ namespace {
 
 using platform::FileEntry;
 
-constexpr size_t kBlockSize = 64 * 1024;
+constexpr size_t kBlockSize = 256 * 1024;
 // How far the readers may run ahead of the report, in files.
 constexpr size_t kReadAhead = 64;
 // Walks deeper than this are cut: no real Windows tree is this deep, and a

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace tarnscan::platform {
 namespace {
@@ -51,22 +55,34 @@ class BytesFile final : public InputFile {
   uint64_t position_ = 0;
 };
 
+// A file of the host, read with pread: no stream buffer between the disk
+// cache and the caller.
 class HostFile final : public InputFile {
  public:
   HostFile(const std::string& host_path, std::string_view windows_path)
-      : stream_(host_path, std::ios::binary) {
-    if (!stream_) throw FileError("Cannot open file \"" + std::string(windows_path) + "\"");
-    stream_.seekg(0, std::ios::end);
-    size_ = static_cast<uint64_t>(stream_.tellg());
-    stream_.seekg(0);
+      : fd_(::open(host_path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    struct stat facts {};
+    if (fd_ < 0 || ::fstat(fd_, &facts) != 0) {
+      Close();
+      throw FileError("Cannot open file \"" + std::string(windows_path) + "\"");
+    }
+    size_ = static_cast<uint64_t>(facts.st_size);
   }
+  ~HostFile() override { Close(); }
+  HostFile(const HostFile&) = delete;
+  HostFile& operator=(const HostFile&) = delete;
+
   uint64_t Size() const override { return size_; }
   size_t ReadAt(uint64_t offset, void* out, size_t count) const override {
-    if (offset >= size_) return 0;
-    stream_.clear();
-    stream_.seekg(static_cast<std::streamoff>(offset));
-    stream_.read(static_cast<char*>(out), static_cast<std::streamsize>(count));
-    return static_cast<size_t>(stream_.gcount());
+    size_t total = 0;
+    while (total < count && offset + total < size_) {
+      const ssize_t n = ::pread(fd_, static_cast<char*>(out) + total, count - total,
+                                static_cast<off_t>(offset + total));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      total += static_cast<size_t>(n);
+    }
+    return total;
   }
   size_t Read(void* out, size_t count) override {
     const size_t n = ReadAt(position_, out, count);
@@ -75,7 +91,12 @@ class HostFile final : public InputFile {
   }
 
  private:
-  mutable std::ifstream stream_;
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+  int fd_;
   uint64_t size_ = 0;
   uint64_t position_ = 0;
 };
