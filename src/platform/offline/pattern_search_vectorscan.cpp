@@ -33,7 +33,6 @@ class VectorscanStream final : public PatternStream {
   static int OnMatch(unsigned id, unsigned long long, unsigned long long, unsigned, void* self);
   void Close();
 
-  const VectorscanSet& set_;
   hs_stream_t* stream_;
   Scratch scratch_;
   std::vector<bool> found_;
@@ -94,8 +93,7 @@ class VectorscanSet final : public PatternSet {
 
 VectorscanStream::VectorscanStream(const VectorscanSet& set, hs_stream_t* stream,
                                    Scratch scratch)
-    : set_(set),
-      stream_(stream),
+    : stream_(stream),
       scratch_(std::move(scratch)),
       found_(set.Size(), false),
       searchable_(set.Searchable()) {}
