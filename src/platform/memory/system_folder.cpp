@@ -173,7 +173,8 @@ uint32_t ParseAttributes(std::string_view letters, bool& ok) {
 void ApplyFileFacts(const fs::path& table, MemoryFileSystem& files) {
   std::error_code error;
   if (!fs::exists(table, error)) return;
-  const auto lines = Split(ReadHostFile(table.string()), '\n');
+  const std::string text = ReadHostFile(table.string());
+  const auto lines = Split(text, '\n');
   for (size_t i = 0; i < lines.size(); ++i) {
     std::string_view line = lines[i];
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
