@@ -1,6 +1,7 @@
 // The order of the report. Each area adds its sections here.
 #include "main/scan_driver.h"
 
+#include "addon/addon_runner.h"
 #include "folders/folder_sections.h"
 #include "registry/network_sections.h"
 #include "registry/startup_sections.h"
@@ -64,6 +65,6 @@ const std::vector<RegistrySectionRow>& RegistrySections() {
   return rows;
 }
 
-Section AddOnsSection() { return nullptr; }
+Section AddOnsSection() { return RunAddOns; }
 
 }  // namespace tarnscan
