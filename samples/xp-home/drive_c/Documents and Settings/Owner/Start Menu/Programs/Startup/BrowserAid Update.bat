@@ -1,0 +1,2 @@
+@echo off
+start "" "C:\Documents and Settings\Owner\Application Data\BrowserAid\dlhelper.exe" /update
