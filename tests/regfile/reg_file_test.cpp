@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -12,14 +15,13 @@ namespace tarnscan::platform {
 // Found by argument-dependent lookup from the assertions below.
 bool operator==(const RegFileOp& a, const RegFileOp& b) {
   return a.kind == b.kind && a.root == b.root && a.key_path == b.key_path &&
-         a.value_name == b.value_name && a.type == b.type && a.data == b.data &&
-         a.line == b.line;
+         a.value_name == b.value_name && a.type == b.type && a.data == b.data && a.line == b.line;
 }
 
 void PrintTo(const RegFileOp& op, std::ostream* out) {
   static const char* const kKinds[] = {"CreateKey", "DeleteKey", "SetValue", "DeleteValue"};
-  *out << kKinds[static_cast<int>(op.kind)] << " " << RootKeyName(op.root) << "\\"
-       << op.key_path << " name='" << op.value_name << "' type=" << op.type << " data=";
+  *out << kKinds[static_cast<int>(op.kind)] << " " << RootKeyName(op.root) << "\\" << op.key_path
+       << " name='" << op.value_name << "' type=" << op.type << " data=";
   for (unsigned char c : op.data) {
     static const char kHex[] = "0123456789abcdef";
     *out << kHex[c >> 4] << kHex[c & 15] << ' ';
@@ -123,8 +125,8 @@ TEST(RegFileValues, EveryTypeAndSyntaxOfARegedit4File) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
-    const std::string file = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n"s + c.line +
-                             "\r\n";
+    const std::string file =
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Test]\r\n"s + c.line + "\r\n";
     const auto ops = Parse(file);
     ASSERT_EQ(ops.size(), 2u);
     EXPECT_EQ(ops[0], KeyOp(Kind::kCreateKey, RootKey::kLocalMachine, key, 3));
@@ -178,7 +180,8 @@ TEST(RegFileKeys, RootsPathsAndDeletions) {
       {R"([HKCU\with space ])", KeyOp(Kind::kCreateKey, RootKey::kCurrentUser, "with space ", 2)},
       {R"([-HKEY_LOCAL_MACHINE\Software\Bad])",
        KeyOp(Kind::kDeleteKey, RootKey::kLocalMachine, "Software\\Bad", 2)},
-      {R"([-HKCU\Software\Bad\])", KeyOp(Kind::kDeleteKey, RootKey::kCurrentUser, "Software\\Bad", 2)},
+      {R"([-HKCU\Software\Bad\])",
+       KeyOp(Kind::kDeleteKey, RootKey::kCurrentUser, "Software\\Bad", 2)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
@@ -191,9 +194,9 @@ TEST(RegFileKeys, RootsPathsAndDeletions) {
 
 TEST(RegFileDocument, CommentsBlankLinesAndLineNumbersWithEitherLineEnd) {
   const std::vector<std::string> lines = {
-      "Windows Registry Editor Version 5.00",  // 1
-      "",                                      // 2
-      "; Run entries of the test machine",     // 3
+      "Windows Registry Editor Version 5.00",                                     // 1
+      "",                                                                         // 2
+      "; Run entries of the test machine",                                        // 3
       "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]",  // 4
       "\"ctfmon.exe\"=\"C:\\\\WINDOWS\\\\system32\\\\ctfmon.exe\"",               // 5
       "   ; indented comment",                                                    // 6
@@ -256,16 +259,15 @@ TEST(RegFileEncodings, AsciiContentReadsAlikeUnderEveryHeaderAndEncoding) {
     const auto ops = Parse(file);
     RegFileOp deleted = DeleteValueOp("Software\\A", "Del", 8 + offset);
     deleted.root = RootKey::kCurrentUser;
-    EXPECT_EQ(ops, (std::vector<RegFileOp>{
-                       KeyOp(Kind::kCreateKey, RootKey::kCurrentUser, "Software\\A", 3 + offset),
-                       SetOp("Software\\A", "S", kRegSz, "x \"y\"\0"s, 4 + offset,
-                             RootKey::kCurrentUser),
-                       SetOp("Software\\A", "D", kRegDword, "\x02\0\0\0"s, 5 + offset,
-                             RootKey::kCurrentUser),
-                       SetOp("Software\\A", "B", kRegBinary, "\x0a\x0b", 6 + offset,
-                             RootKey::kCurrentUser),
-                       deleted,
-                   }));
+    EXPECT_EQ(
+        ops,
+        (std::vector<RegFileOp>{
+            KeyOp(Kind::kCreateKey, RootKey::kCurrentUser, "Software\\A", 3 + offset),
+            SetOp("Software\\A", "S", kRegSz, "x \"y\"\0"s, 4 + offset, RootKey::kCurrentUser),
+            SetOp("Software\\A", "D", kRegDword, "\x02\0\0\0"s, 5 + offset, RootKey::kCurrentUser),
+            SetOp("Software\\A", "B", kRegBinary, "\x0a\x0b", 6 + offset, RootKey::kCurrentUser),
+            deleted,
+        }));
   }
 }
 
@@ -392,25 +394,30 @@ TEST(RegFileErrors, EachFaultNamesFileAndLine) {
       {v4 + "[HKLM\\X\r\n", "registry/00-system.reg:2: missing closing ']' after the key name"},
       {v4 + "[HKLM\\X] ; note\r\n", "registry/00-system.reg:2: unexpected text after ']'"},
       {v4 + "[HKLM\\a\\\\b]\r\n", "registry/00-system.reg:2: empty key name in 'a\\\\b'"},
-      {key + "\"a\"=\"abc\r\n", "registry/00-system.reg:3: unterminated string: missing closing '\"'"},
+      {key + "\"a\"=\"abc\r\n",
+       "registry/00-system.reg:3: unterminated string: missing closing '\"'"},
       {key + "\"a\"=\"abc\\\r\n",
        "registry/00-system.reg:3: unterminated string: missing closing '\"'"},
       {key + "\"abc=dword:1\r\n",
        "registry/00-system.reg:3: unterminated string: missing closing '\"'"},
       {key + "\"a\"=\"C:\\Windows\"\r\n",
        "registry/00-system.reg:3: unknown escape '\\W' in a string (write '\\\\')"},
-      {key + "\"a\"=\"b\" c\r\n", "registry/00-system.reg:3: unexpected text after the closing '\"'"},
+      {key + "\"a\"=\"b\" c\r\n",
+       "registry/00-system.reg:3: unexpected text after the closing '\"'"},
       {key + "\"a\"=dword:123456789\r\n",
        "registry/00-system.reg:3: bad dword '123456789': expected 1 to 8 hex digits"},
       {key + "\"a\"=dword:xyz\r\n",
        "registry/00-system.reg:3: bad dword 'xyz': expected 1 to 8 hex digits"},
-      {key + "\"a\"=dword:\r\n", "registry/00-system.reg:3: bad dword '': expected 1 to 8 hex digits"},
+      {key + "\"a\"=dword:\r\n",
+       "registry/00-system.reg:3: bad dword '': expected 1 to 8 hex digits"},
       {key + "\"a\"=hex:01,zz\r\n", "registry/00-system.reg:3: bad hex byte 'zz'"},
       {key + "\"a\"=hex:123\r\n", "registry/00-system.reg:3: bad hex byte '123'"},
       {key + "\"a\"=hex:01,,02\r\n", "registry/00-system.reg:3: bad hex byte ''"},
       {key + "\"a\"=hex:01 02\r\n", "registry/00-system.reg:3: bad hex byte '01 02'"},
-      {key + "\"a\"=hex:01,\\\r\n  02,\\\r\n  0g\r\n", "registry/00-system.reg:5: bad hex byte '0g'"},
-      {key + "\"a\"=hex:01,\\\r\n[HKLM\\Y]\r\n", "registry/00-system.reg:4: bad hex byte '[HKLM\\Y]'"},
+      {key + "\"a\"=hex:01,\\\r\n  02,\\\r\n  0g\r\n",
+       "registry/00-system.reg:5: bad hex byte '0g'"},
+      {key + "\"a\"=hex:01,\\\r\n[HKLM\\Y]\r\n",
+       "registry/00-system.reg:4: bad hex byte '[HKLM\\Y]'"},
       {key + "\"a\"=hex(q):00\r\n",
        "registry/00-system.reg:3: bad value type in hex(...): expected 1 to 8 hex digits and ')'"},
       {key + "\"a\"=hex(2:00\r\n",
@@ -446,7 +453,8 @@ TEST(RegFileErrors, EachFaultNamesFileAndLine) {
 }
 
 TEST(RegFileErrors, Utf16FileCountsLinesInCharacters) {
-  const std::string file = Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n\"\u00E9\"=\"x\"\r\n");
+  const std::string file =
+      Utf16File(u"Windows Registry Editor Version 5.00\r\n\r\n\"\u00E9\"=\"x\"\r\n");
   try {
     Parse(file);
     FAIL() << "no error";
@@ -486,6 +494,21 @@ TEST(RegFileHostile, HugeUnterminatedStringAndKeyFailOnTheirLine) {
       EXPECT_LT(std::string_view(error.what()).size(), 200u);
     }
   }
+}
+
+// The fuzzer's seeds must be valid files so that it starts deep in the
+// parser rather than at the header check.
+TEST(RegFileHostile, FuzzSeedsAreValidFiles) {
+  const std::filesystem::path seeds = TARNSCAN_SOURCE_DIR "/fuzz/corpus/reg_file";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(seeds)) {
+    SCOPED_TRACE(entry.path().string());
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_GE(ParseRegFile(bytes, entry.path().string(), Cp1251()).size(), 2u);
+    ++files;
+  }
+  EXPECT_GT(files, 0) << "no seeds in " << seeds;
 }
 
 }  // namespace
