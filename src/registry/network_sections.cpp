@@ -15,10 +15,12 @@ using platform::RootKey;
 
 // ---------------------------------------------------------------- DNS
 
-constexpr const char* kTcpipAdapters = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Adapters";
+constexpr const char* kTcpipAdapters =
+    "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Adapters";
 constexpr const char* kTcpipInterfaces =
     "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
-constexpr const char* kNetworkCards = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
+constexpr const char* kNetworkCards =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards";
 constexpr const char* kNetClass9x = "System\\CurrentControlSet\\Services\\Class\\Net";
 constexpr const char* kMstcp9x = "System\\CurrentControlSet\\Services\\VxD\\MSTCP";
 
@@ -53,8 +55,8 @@ void WriteAdapterNameServers(ScanContext& context) {
     for (const auto& name : context.key_list2) {
       if (platform::UpperCase(name) != "NAMESERVER") continue;
       const std::string description = CardDescription(context, adapter);
-      context.log.Add("  " + adapter + " - " + reg.ReadString("NameServer") + "  (" +
-                      description + ")");
+      context.log.Add("  " + adapter + " - " + reg.ReadString("NameServer") + "  (" + description +
+                      ")");
     }
   }
 }
@@ -74,7 +76,8 @@ void WriteNameServer9x(ScanContext& context) {
 
 // ---------------------------------------------------------------- Winsock2
 
-constexpr const char* kWinsockParameters = "SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters";
+constexpr const char* kWinsockParameters =
+    "SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters";
 
 void WriteCatalogEntry(ScanContext& context, const std::string& entries_key,
                        const std::string& entry) {

@@ -24,9 +24,9 @@ std::string Header(RootKey root, std::string_view path) {
 // ---------------------------------------------------------------- Run keys
 
 enum class RunBlockKind {
-  kValues,              // one line per value: name and the file it starts
-  kInstalledFlags,      // one line per subkey: its "Installed" value
-  kNtOnlyValues,        // as kValues; on the 9x family only when present
+  kValues,          // one line per value: name and the file it starts
+  kInstalledFlags,  // one line per subkey: its "Installed" value
+  kNtOnlyValues,    // as kValues; on the 9x family only when present
 };
 
 struct RunBlock {
@@ -38,7 +38,8 @@ struct RunBlock {
 constexpr RunBlock kRunBlocks[] = {
     {RootKey::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
      RunBlockKind::kValues},
-    {RootKey::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\OptionalComponents",
+    {RootKey::kLocalMachine,
+     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\OptionalComponents",
      RunBlockKind::kInstalledFlags},
     {RootKey::kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
      RunBlockKind::kValues},
@@ -308,7 +309,8 @@ void WriteStartupFileLine(ScanContext& context, const std::string& path) {
   // Only the last three letters count, with no dot before them, so
   // "notalnk" is taken for a shortcut too and resolves to kNotAShortcut.
   const bool shortcut =
-      path.size() >= 3 && platform::LowerCase(std::string_view(path).substr(path.size() - 3)) == "lnk";
+      path.size() >= 3 &&
+      platform::LowerCase(std::string_view(path).substr(path.size() - 3)) == "lnk";
   if (shortcut) {
     LookUpRegData(context, ResolveShortcut(context, path));
     context.log.Add("  " + path + " - " + context.reg_file + context.reg_company);

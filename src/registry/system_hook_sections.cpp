@@ -34,7 +34,8 @@ constexpr WinlogonProgram kWinlogonPrograms[] = {
 
 void WriteNotifyLibraries(ScanContext& context) {
   auto& reg = context.reg1;
-  context.log.Add("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify]");
+  context.log.Add(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify]");
   OpenFromRoot(reg, RootKey::kLocalMachine, kNotifyKey);
   FillSubKeyNames(reg, context.key_list);
   for (const auto& name : context.key_list) {
@@ -69,7 +70,8 @@ std::vector<std::string> SplitAppInitDlls(std::string_view value) {
 void ScanAppInitDLLs(ScanContext& context) {
   auto& reg = context.reg1;
   context.log.Add(
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows\\\\AppInit_DLLs]");
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+      "NT\\CurrentVersion\\Windows\\\\AppInit_DLLs]");
   if (OpenFromRoot(reg, RootKey::kLocalMachine, kWindowsKey)) {
     const std::string dlls = reg.ReadString("AppInit_DLLs");
     if (!dlls.empty()) {
@@ -106,7 +108,8 @@ void ScanImageFileExecutionOptions(ScanContext& context) {
 
 void ScanWinlogon(ScanContext& context) {
   auto& reg = context.reg1;
-  context.log.Add("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]");
+  context.log.Add(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]");
   if (!OpenFromRoot(reg, RootKey::kLocalMachine, kWinlogonKey)) {
     context.log.Add("");
     return;

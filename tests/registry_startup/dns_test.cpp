@@ -42,9 +42,10 @@ TEST_F(DnsNameServers, HandSetServersPerAdapterWithTheCardThatServesIt) {
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\NetworkCards\4]
 "ServiceName"="{D4}"
 )");
-  EXPECT_EQ(Run(ScanDNSNameServers),
-            (Lines{"  {A1} - 85.255.112.1,85.255.113.2  (Realtek RTL8139 Family PCI Fast Ethernet NIC)",
-                   "  {C3} -   ()", "  {D4} - 4.2.2.2  ()", ""}));
+  EXPECT_EQ(
+      Run(ScanDNSNameServers),
+      (Lines{"  {A1} - 85.255.112.1,85.255.113.2  (Realtek RTL8139 Family PCI Fast Ethernet NIC)",
+             "  {C3} -   ()", "  {D4} - 4.2.2.2  ()", ""}));
 }
 
 TEST_F(DnsNameServers, NoAdaptersGivesOnlyTheClosingLine) {

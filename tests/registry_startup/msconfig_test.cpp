@@ -32,22 +32,11 @@ TEST_F(MSConfig, TreeOfServicesAndStartupRegistryItems) {
 "inimapping"="0"
 )");
   EXPECT_EQ(Run(ScanMSConfigDisabled),
-            Concat({kTreeHeader,
-                    "",
-                    kTree + "services",
-                    "\tAlerter\t4",
-                    "\tTrustedSvc\t-1",
-                    "",
-                    "",
-                    kTree + "startupreg",
-                    "",
-                    kTree + "startupreg\\Tool",
-                    "\tkey\tSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                    "\titem\ttool",
-                    "\thkey\tHKLM",
-                    "\tcommand\tC:\\Program Files\\Tool\\tool.exe -min",
-                    "\tinimapping\t0",
-                    ""},
+            Concat({kTreeHeader, "", kTree + "services", "\tAlerter\t4", "\tTrustedSvc\t-1", "", "",
+                    kTree + "startupreg", "", kTree + "startupreg\\Tool",
+                    "\tkey\tSOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "\titem\ttool",
+                    "\thkey\tHKLM", "\tcommand\tC:\\Program Files\\Tool\\tool.exe -min",
+                    "\tinimapping\t0", ""},
                    kNoDisabledFolderItems));
 }
 
@@ -69,8 +58,8 @@ TEST_F(MSConfig, ValuesThatCannotBeShownAreDroppedQuietly) {
 )");
   EXPECT_EQ(Run(ScanMSConfigDisabled),
             Concat({kTreeHeader, "", kTree + "state", "\ttext\thello", "\tempty\t", "\tbin8\tAB",
-                    "\tbin32\tabcdefghijklmnopqrstuvwxyzABCDEF", "\tbin0\t",
-                    "\tmin\t-2147483648", "", ""},
+                    "\tbin32\tabcdefghijklmnopqrstuvwxyzABCDEF", "\tbin0\t", "\tmin\t-2147483648",
+                    "", ""},
                    kNoDisabledFolderItems));
 }
 
@@ -86,11 +75,12 @@ TEST_F(MSConfig, AKeyWithValuesAndSubkeysShowsBothButNothingDeeper) {
 )");
   const std::string sub =
       "startupfolder\\C:^Documents and Settings^Owner^Start Menu^Programs^Startup^Tool.lnk";
-  EXPECT_EQ(Run(ScanMSConfigDisabled),
-            Concat({kTreeHeader, "", kTree + "startupfolder", "\tcount\t1", "", "", kTree + sub,
-                    "\tpath\tC:\\Documents and Settings\\Owner\\Start Menu\\Programs\\Startup\\Tool.lnk",
-                    ""},
-                   kNoDisabledFolderItems));
+  EXPECT_EQ(
+      Run(ScanMSConfigDisabled),
+      Concat({kTreeHeader, "", kTree + "startupfolder", "\tcount\t1", "", "", kTree + sub,
+              "\tpath\tC:\\Documents and Settings\\Owner\\Start Menu\\Programs\\Startup\\Tool.lnk",
+              ""},
+             kNoDisabledFolderItems));
 }
 
 TEST_F(MSConfig, WithoutTheKeyOnlyTheHeaderAndTheFolderParts) {
@@ -125,33 +115,34 @@ TEST_F(MSConfig, Windows98ListsTheNineDashKeysAndItsOwnFolders) {
 )");
   const std::string lm = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
   const std::string cu = "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-  EXPECT_EQ(Run(ScanMSConfigDisabled),
-            (Lines{lm + "Run-]",
-                   "\tTool\tC:\\tool.exe -x",
-                   "",
-                   lm + "RunOnce-]",
-                   "",
-                   lm + "RunOnceEx-]",
-                   "",
-                   lm + "RunServices-]",
-                   "",
-                   lm + "RunServicesOnce-]",
-                   "",
-                   cu + "Run-]",
-                   "",
-                   cu + "RunOnce-]",
-                   "",
-                   cu + "RunServices-]",
-                   "",
-                   cu + "RunServicesOnce-]",
-                   "\tonce\t",
-                   "",
-                   kAllUsersHeader,
-                   "  C:\\WINDOWS\\All Users\\Start Menu\\Programs\\Disabled Startup Items\\a.bat ()",
-                   "",
-                   kUserHeader,
-                   "  C:\\WINDOWS\\Start Menu\\Programs\\Disabled Startup Items\\b.bat ()",
-                   ""}));
+  EXPECT_EQ(
+      Run(ScanMSConfigDisabled),
+      (Lines{lm + "Run-]",
+             "\tTool\tC:\\tool.exe -x",
+             "",
+             lm + "RunOnce-]",
+             "",
+             lm + "RunOnceEx-]",
+             "",
+             lm + "RunServices-]",
+             "",
+             lm + "RunServicesOnce-]",
+             "",
+             cu + "Run-]",
+             "",
+             cu + "RunOnce-]",
+             "",
+             cu + "RunServices-]",
+             "",
+             cu + "RunServicesOnce-]",
+             "\tonce\t",
+             "",
+             kAllUsersHeader,
+             "  C:\\WINDOWS\\All Users\\Start Menu\\Programs\\Disabled Startup Items\\a.bat ()",
+             "",
+             kUserHeader,
+             "  C:\\WINDOWS\\Start Menu\\Programs\\Disabled Startup Items\\b.bat ()",
+             ""}));
 }
 
 TEST_F(MSConfig, Windows98KeysReadAsTextLikeTheRunKeys) {

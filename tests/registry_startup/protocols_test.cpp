@@ -72,23 +72,22 @@ TEST_F(Protocols, NonMicrosoftHandlersWithSubkeysAndPerUserClasses) {
 
 TEST_F(Protocols, ShowAllListsMicrosoftHandlersToo) {
   context().options.Set("chkAllProtocolHandlers", true);
-  EXPECT_EQ(Run(ScanProtocolHandlers),
-            (Lines{kHandlerHeader,
-                   "  \\keyonly -  ()",
-                   "  \\ms - %SystemRoot%\\system32\\msproto.dll (Microsoft Corporation)",
-                   "  \\ms\\inner - \"C:\\Program Files\\Spy\\spy.dll\" (Spy Inc)",
-                   "  \\ms\\inner - C:\\x\\user.dll () (HKCU CLSID)",
-                   "  \\ms - C:\\x\\msuser.dll () (HKCU CLSID)",
-                   "  \\noclsid -  ()",
-                   "  \\spyproto - \"C:\\Program Files\\Spy\\spy.dll\" (Spy Inc)",
-                   "  \\spyproto\\msub - %SystemRoot%\\system32\\msproto.dll (Microsoft Corporation)",
-                   "  \\spyproto\\msub - C:\\x\\msuser.dll () (HKCU CLSID)",
-                   "  \\spyproto\\sub - sub.dll (Sub Corp)",
-                   "  \\spyproto\\sub - C:\\x\\sub2.dll () (HKCU CLSID)",
-                   "  \\spyproto - C:\\x\\user.dll () (HKCU CLSID)",
-                   "  \\zeta - C:\\Program Files\\Spy\\spy.dll (Spy Inc)",
-                   "  \\zeta - %SystemRoot%\\system32\\msproto.dll (Microsoft Corporation) (HKCU CLSID)",
-                   ""}));
+  EXPECT_EQ(
+      Run(ScanProtocolHandlers),
+      (Lines{kHandlerHeader, "  \\keyonly -  ()",
+             "  \\ms - %SystemRoot%\\system32\\msproto.dll (Microsoft Corporation)",
+             "  \\ms\\inner - \"C:\\Program Files\\Spy\\spy.dll\" (Spy Inc)",
+             "  \\ms\\inner - C:\\x\\user.dll () (HKCU CLSID)",
+             "  \\ms - C:\\x\\msuser.dll () (HKCU CLSID)", "  \\noclsid -  ()",
+             "  \\spyproto - \"C:\\Program Files\\Spy\\spy.dll\" (Spy Inc)",
+             "  \\spyproto\\msub - %SystemRoot%\\system32\\msproto.dll (Microsoft Corporation)",
+             "  \\spyproto\\msub - C:\\x\\msuser.dll () (HKCU CLSID)",
+             "  \\spyproto\\sub - sub.dll (Sub Corp)",
+             "  \\spyproto\\sub - C:\\x\\sub2.dll () (HKCU CLSID)",
+             "  \\spyproto - C:\\x\\user.dll () (HKCU CLSID)",
+             "  \\zeta - C:\\Program Files\\Spy\\spy.dll (Spy Inc)",
+             "  \\zeta - %SystemRoot%\\system32\\msproto.dll (Microsoft Corporation) (HKCU CLSID)",
+             ""}));
 }
 
 TEST_F(Protocols, FiltersUseTheirOwnKeyAndBox) {
@@ -98,8 +97,9 @@ TEST_F(Protocols, FiltersUseTheirOwnKeyAndBox) {
 "CLSID"="{ZETA}"
 )");
   context().options.Set("chkAllProtocolHandlers", true);
-  EXPECT_EQ(Run(ScanProtocolFilters),
-            (Lines{kFilterHeader, "  \\text/x-spy - C:\\Program Files\\Spy\\spy.dll (Spy Inc)", ""}));
+  EXPECT_EQ(
+      Run(ScanProtocolFilters),
+      (Lines{kFilterHeader, "  \\text/x-spy - C:\\Program Files\\Spy\\spy.dll (Spy Inc)", ""}));
   context().log.Clear();
   context().options.Set("chkAllProtocolFilters", true);
   EXPECT_EQ(

@@ -27,8 +27,8 @@ class RegistryScanTest : public ::testing::Test {
     auto& system = scan.test_system.system;
     system.facts = std::make_unique<platform::OfflineFileFacts>(
         scan.test_system.files, scan.test_system.registry, *system.code_page);
-    system.shell = std::make_unique<platform::OfflineShell>(scan.test_system.files,
-                                                            *system.code_page);
+    system.shell =
+        std::make_unique<platform::OfflineShell>(scan.test_system.files, *system.code_page);
     // The cache made with the scan objects refers to the facts replaced
     // above.
     context().file_facts = std::make_shared<FileFactsCache>(*system.facts, *system.files);
@@ -40,9 +40,7 @@ class RegistryScanTest : public ::testing::Test {
   void UseWindows98() { context().env.os_family = "98"; }
 
   // `body` is .reg text without its header line.
-  void Reg(std::string_view body) {
-    scan.test_system.ApplyReg("REGEDIT4\n\n" + std::string(body));
-  }
+  void Reg(std::string_view body) { scan.test_system.ApplyReg("REGEDIT4\n\n" + std::string(body)); }
   void AddProgram(std::string_view path, std::string_view company) {
     scan.test_system.files.AddFile(path, MakePeWithCompany(company));
   }

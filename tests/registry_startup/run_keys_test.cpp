@@ -1,12 +1,12 @@
-#include "registry/startup_sections.h"
-
 #include "platform/registry_reader.h"
+#include "registry/startup_sections.h"
 #include "registry_scan_fixture.h"
 
 namespace tarnscan::testing {
 namespace {
 
-const std::string kLmRun = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]";
+const std::string kLmRun =
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]";
 const std::string kLmOptional =
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\OptionalComponents]";
 const std::string kLmRunOnce =
@@ -32,8 +32,8 @@ const std::string kNot9xKey = "<<< WARNING! - NOT A VALID WIN98/ME KEY! >>>";
 
 // The ten blocks both families share, with nothing in them.
 Lines EmptyCommonBlocks() {
-  return {kLmRun,   "", kLmOptional, "", kLmRunOnce,     "", kLmRunOnceEx,       "",
-          kLmRunServices, "", kLmRunServicesOnce, "", kCuRun, "", kCuRunOnce, "",
+  return {kLmRun,         "", kLmOptional,        "", kLmRunOnce, "", kLmRunOnceEx, "",
+          kLmRunServices, "", kLmRunServicesOnce, "", kCuRun,     "", kCuRunOnce,   "",
           kCuRunServices, "", kCuRunServicesOnce, ""};
 }
 

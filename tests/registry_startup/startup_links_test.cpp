@@ -47,16 +47,12 @@ TEST_F(StartupLinks, ShortcutsShowTheirTargetOtherFilesTheirOwnCompanyInNameOrde
   // that says it is none is looked up as if it were a target.
   const std::string not_a_shortcut_file =
       ExtractFileFromRegData(context(), std::string(kNotAShortcut));
-  EXPECT_EQ(lines, (Lines{kCommonHeader,
-                          "  " + dir + "control.lnk - Reg Data missing or invalid ()",
-                          "  " + dir + "desktop.ini ()",
-                          "  " + dir + "run.bat ()",
-                          "  " + dir + "Tool.lnk - C:\\Program Files\\Tool\\tool.exe (Tool Corp)",
-                          "  " + dir + "Upper.LNK - C:\\WINDOWS\\adw.exe (Bad Soft Inc.)",
-                          "  " + dir + "Xlnk - " + not_a_shortcut_file + " ()",
-                          "",
-                          kUserHeader,
-                          ""}));
+  EXPECT_EQ(lines,
+            (Lines{kCommonHeader, "  " + dir + "control.lnk - Reg Data missing or invalid ()",
+                   "  " + dir + "desktop.ini ()", "  " + dir + "run.bat ()",
+                   "  " + dir + "Tool.lnk - C:\\Program Files\\Tool\\tool.exe (Tool Corp)",
+                   "  " + dir + "Upper.LNK - C:\\WINDOWS\\adw.exe (Bad Soft Inc.)",
+                   "  " + dir + "Xlnk - " + not_a_shortcut_file + " ()", "", kUserHeader, ""}));
   // Relative names now resolve against the folder listed last.
   EXPECT_EQ(context().current_folder, kCommonStartup);
 }

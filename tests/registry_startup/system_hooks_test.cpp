@@ -6,7 +6,8 @@ namespace tarnscan::testing {
 namespace {
 
 const std::string kAppInitHeader =
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows\\\\AppInit_DLLs]";
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows "
+    "NT\\CurrentVersion\\Windows\\\\AppInit_DLLs]";
 const std::string kIfeoHeader =
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution "
     "Options]";
@@ -115,21 +116,22 @@ TEST_F(Winlogon, ProgramsThenNotifyLibrariesWithTheirCompanies) {
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon\Notify\empty]
 )");
-  EXPECT_EQ(Run(ScanWinlogon),
-            (Lines{kWinlogonHeader,
-                   "  \\\\UserInit = C:\\WINDOWS\\system32\\userinit.exe,C:\\WINDOWS\\system32\\spy.exe,",
-                   "  \\\\Shell = Explorer.exe", "  \\\\System = ", "", kNotifyHeader,
-                   "  \\empty -  = ()",
-                   "  \\vtsts - C:\\WINDOWS\\system32\\vtsts.dll = (Unknown Vendor)",
-                   "  \\WgaLogon - WgaLogon.dll = (Microsoft Corporation)", ""}));
+  EXPECT_EQ(
+      Run(ScanWinlogon),
+      (Lines{kWinlogonHeader,
+             "  \\\\UserInit = C:\\WINDOWS\\system32\\userinit.exe,C:\\WINDOWS\\system32\\spy.exe,",
+             "  \\\\Shell = Explorer.exe", "  \\\\System = ", "", kNotifyHeader,
+             "  \\empty -  = ()", "  \\vtsts - C:\\WINDOWS\\system32\\vtsts.dll = (Unknown Vendor)",
+             "  \\WgaLogon - WgaLogon.dll = (Microsoft Corporation)", ""}));
 }
 
 TEST_F(Winlogon, WithoutNotifyTheNotifyHeaderStillStands) {
   Reg(R"([HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon]
 "Shell"="Explorer.exe"
 )");
-  EXPECT_EQ(Run(ScanWinlogon), (Lines{kWinlogonHeader, "  \\\\UserInit = ", "  \\\\Shell = Explorer.exe",
-                                      "  \\\\System = ", "", kNotifyHeader, ""}));
+  EXPECT_EQ(Run(ScanWinlogon),
+            (Lines{kWinlogonHeader, "  \\\\UserInit = ", "  \\\\Shell = Explorer.exe",
+                   "  \\\\System = ", "", kNotifyHeader, ""}));
 }
 
 TEST_F(Winlogon, WithoutTheKeyOnlyTheFrame) {

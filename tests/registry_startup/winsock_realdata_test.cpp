@@ -117,8 +117,8 @@ class Winsock2RealData : public RegistryScanTest {
                                         const std::vector<RecordedEntry>& entries) {
     std::string script;
     for (const auto& row : entries) {
-      script += "cd \\" + kHiveParameters + catalog + "\\Catalog_Entries\\" + row.entry +
-                "\nlsval\n";
+      script +=
+          "cd \\" + kHiveParameters + catalog + "\\Catalog_Entries\\" + row.entry + "\nlsval\n";
     }
     const auto listing = Hivexsh(hive, script);
     EXPECT_TRUE(listing.has_value()) << catalog;
@@ -157,7 +157,8 @@ class Winsock2RealData : public RegistryScanTest {
   void CheckHive(const std::string& stem, const std::string& compressed) {
     const std::string tsv = kRealData + "/expected/hives/" + stem + ".winsock.tsv";
     const std::string source = kRealData + "/hives/" + compressed;
-    if (!fs::exists(tsv) || !fs::exists(source)) GTEST_SKIP() << "missing " << tsv << " or " << source;
+    if (!fs::exists(tsv) || !fs::exists(source))
+      GTEST_SKIP() << "missing " << tsv << " or " << source;
     const std::string hive = (work_ / stem).string();
     ASSERT_TRUE(RunCommand("xz -dc " + Quoted(source) + " > " + Quoted(hive)).has_value());
 
@@ -165,7 +166,8 @@ class Winsock2RealData : public RegistryScanTest {
     ASSERT_EQ(recorded.size(), 2u) << tsv;
     Lines expected;
     for (const auto& [catalog, entries] : recorded) {  // NameSpace before Protocol
-      const auto names = Hivexsh(hive, "cd " + kHiveParameters + catalog + "\\Catalog_Entries\nls\n");
+      const auto names =
+          Hivexsh(hive, "cd " + kHiveParameters + catalog + "\\Catalog_Entries\nls\n");
       ASSERT_TRUE(names.has_value()) << catalog;
       ASSERT_EQ(SplitLines(*names).size(), entries.size()) << catalog;
       const bool packed = catalog == "Protocol_Catalog9";
@@ -183,8 +185,8 @@ class Winsock2RealData : public RegistryScanTest {
           EXPECT_EQ(stale, row.stale_tail) << stem << " " << row.entry;
         }
         expected.push_back("  \\" + row.entry +
-                           (packed ? "\\\\PackedCatalogItem - " : "\\\\LibraryPath - ") +
-                           row.path + " ()");
+                           (packed ? "\\\\PackedCatalogItem - " : "\\\\LibraryPath - ") + row.path +
+                           " ()");
       }
     }
     expected.push_back("");

@@ -52,46 +52,47 @@ class Winsock2Catalogs : public RegistryScanTest {
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\WinSock2\Parameters\Settings]
 "Enabled"=dword:00000001
 )");
-    SetPacked("000000000001", "%SystemRoot%\\system32\\mswsock.dll\0stale\\old.dll\0"s +
-                                  std::string(300, '\x01'));
+    SetPacked("000000000001",
+              "%SystemRoot%\\system32\\mswsock.dll\0stale\\old.dll\0"s + std::string(300, '\x01'));
     SetPacked("000000000002", "C:\\Program Files\\Tool\\lsp.dll\0"s + std::string(600, '\0'));
   }
 
   std::string EntryKey(const std::string& entry) const {
     return kParameters + "\\Protocol_Catalog9\\Catalog_Entries\\" + entry;
   }
-  void SetPacked(const std::string& entry, std::string bytes, uint32_t type = platform::kRegBinary) {
-    scan.test_system.registry.SetValue(RootKey::kLocalMachine, EntryKey(entry),
-                                       "PackedCatalogItem", RegistryValue{type, std::move(bytes)});
+  void SetPacked(const std::string& entry, std::string bytes,
+                 uint32_t type = platform::kRegBinary) {
+    scan.test_system.registry.SetValue(RootKey::kLocalMachine, EntryKey(entry), "PackedCatalogItem",
+                                       RegistryValue{type, std::move(bytes)});
   }
 };
 
 TEST_F(Winsock2Catalogs, ShowAllListsEveryEntryOfEveryCatalog) {
   ASSERT_TRUE(context().options.Ticked("chkAllWinsock2"));  // its start state
-  EXPECT_EQ(Run(ScanWinsock2Catalogs),
-            (Lines{kHeader + "NameSpace_Catalog5\\Catalog_Entries]",
-                   "  \\000000000001\\\\LibraryPath - %SystemRoot%\\System32\\mswsock.dll "
-                   "(Microsoft Corporation)",
-                   "  \\000000000002\\\\LibraryPath - C:\\Program Files\\Tool\\nsp.dll (Tool Corp)",
-                   kHeader + "Protocol_Catalog9\\Catalog_Entries]",
-                   "  \\000000000001\\\\PackedCatalogItem - %SystemRoot%\\system32\\mswsock.dll "
-                   "(Microsoft Corporation)",
-                   "  \\000000000002\\\\PackedCatalogItem - C:\\Program Files\\Tool\\lsp.dll (Tool Corp)",
-                   "  \\000000000003\\\\PackedCatalogItem -  ()",
-                   kHeader + "Settings\\Catalog_Entries]",
-                   ""}));
+  EXPECT_EQ(
+      Run(ScanWinsock2Catalogs),
+      (Lines{kHeader + "NameSpace_Catalog5\\Catalog_Entries]",
+             "  \\000000000001\\\\LibraryPath - %SystemRoot%\\System32\\mswsock.dll "
+             "(Microsoft Corporation)",
+             "  \\000000000002\\\\LibraryPath - C:\\Program Files\\Tool\\nsp.dll (Tool Corp)",
+             kHeader + "Protocol_Catalog9\\Catalog_Entries]",
+             "  \\000000000001\\\\PackedCatalogItem - %SystemRoot%\\system32\\mswsock.dll "
+             "(Microsoft Corporation)",
+             "  \\000000000002\\\\PackedCatalogItem - C:\\Program Files\\Tool\\lsp.dll (Tool Corp)",
+             "  \\000000000003\\\\PackedCatalogItem -  ()", kHeader + "Settings\\Catalog_Entries]",
+             ""}));
 }
 
 TEST_F(Winsock2Catalogs, WithoutShowAllMicrosoftLibrariesAreHidden) {
   context().options.Set("chkAllWinsock2", false);
-  EXPECT_EQ(Run(ScanWinsock2Catalogs),
-            (Lines{kHeader + "NameSpace_Catalog5\\Catalog_Entries]",
-                   "  \\000000000002\\\\LibraryPath - C:\\Program Files\\Tool\\nsp.dll (Tool Corp)",
-                   kHeader + "Protocol_Catalog9\\Catalog_Entries]",
-                   "  \\000000000002\\\\PackedCatalogItem - C:\\Program Files\\Tool\\lsp.dll (Tool Corp)",
-                   "  \\000000000003\\\\PackedCatalogItem -  ()",
-                   kHeader + "Settings\\Catalog_Entries]",
-                   ""}));
+  EXPECT_EQ(
+      Run(ScanWinsock2Catalogs),
+      (Lines{kHeader + "NameSpace_Catalog5\\Catalog_Entries]",
+             "  \\000000000002\\\\LibraryPath - C:\\Program Files\\Tool\\nsp.dll (Tool Corp)",
+             kHeader + "Protocol_Catalog9\\Catalog_Entries]",
+             "  \\000000000002\\\\PackedCatalogItem - C:\\Program Files\\Tool\\lsp.dll (Tool Corp)",
+             "  \\000000000003\\\\PackedCatalogItem -  ()", kHeader + "Settings\\Catalog_Entries]",
+             ""}));
 }
 
 TEST_F(Winsock2Catalogs, APackedItemOfTextOrNumberTypeEndsTheScan) {
