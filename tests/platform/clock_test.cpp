@@ -71,6 +71,8 @@ TEST(CodePage, ConvertsWithQuestionMarksForWhatIsMissing) {
   EXPECT_EQ(western->ToUtf16("\xBB"), u"\u00bb");
   EXPECT_EQ(MakeCodePage(99999)->Id(), 1252);
   EXPECT_EQ(MakeCodePage(936)->FromUtf16(u"\u8bf4"), "\xCB\xB5");
+  // A lone surrogate becomes "?" and does not swallow what follows.
+  EXPECT_EQ(western->FromUtf16(std::u16string(u"a") + char16_t(0xD800) + u".exe"), "a?.exe");
   EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("h\xC3\xA9\xF0\x9F\x98\x80")), "h\xC3\xA9\xF0\x9F\x98\x80");
 }
 

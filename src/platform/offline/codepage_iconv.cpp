@@ -76,7 +76,10 @@ class IconvCodePage final : public CodePage {
     std::string piece;
     for (size_t i = 0; i < text.size(); ++i) {
       size_t len = 1;
-      if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size()) len = 2;
+      if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size() &&
+          text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+        len = 2;  // only a real pair is one character
+      }
       if (to_ansi_.Convert(ToLittleEndianBytes(text.substr(i, len)), piece)) {
         out += piece;
       } else {
