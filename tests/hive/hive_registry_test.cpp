@@ -449,3 +449,57 @@ TEST(HiveRegistryRealData, ShowsEveryRecordedFactOfTheRealHives) {
 
 }  // namespace
 }  // namespace tarnscan::testing
+
+namespace tarnscan::testing {
+namespace {
+
+// The Winsock catalogs recorded for the real SYSTEM hives: each entry's
+// provider path (PackedCatalogItem up to its first NUL) and protocol name
+// (UTF-16 at byte 376), each name-space provider's library and name.
+TEST(HiveRegistryRealData, ShowsTheRecordedWinsockCatalogs) {
+  const fs::path facts_dir = RealData("expected/hives");
+  if (!fs::is_directory(facts_dir)) GTEST_SKIP() << "no recorded facts at " << facts_dir;
+  TempDir dir;
+  const auto code_page = platform::MakeCodePage(1252);
+  size_t entries = 0;
+  for (const auto& file : fs::directory_iterator(facts_dir)) {
+    const std::string name = file.path().filename().string();
+    if (!name.ends_with(".winsock.tsv")) continue;
+    SCOPED_TRACE(name);
+    const size_t underscore = name.find('_');
+    const std::string hive_name = name.substr(underscore + 1, name.size() - underscore - 13);
+    const std::string hive = "hives/" + name.substr(0, underscore) + "/" + hive_name + ".xz";
+    HiveRegistry registry(*code_page, [](const std::string&) {});
+    registry.Mount(RootKey::kLocalMachine, "SYSTEM", Hive::OpenFile(LoadHiveFile(hive, dir)));
+    const std::string base = "SYSTEM\\ControlSet001\\Services\\WinSock2\\Parameters\\";
+    bool protocols = true;
+    const std::string table = ReadFile(file.path().string());
+    for (auto line : platform::Split(table, '\n')) {
+      if (line.starts_with("# NameSpace_Catalog5")) protocols = false;
+      if (line.empty() || line.front() == '#') continue;
+      const auto fields = platform::Split(line, '\t');
+      ASSERT_GE(fields.size(), 3u) << line;
+      const std::string entry(fields[0]);
+      SCOPED_TRACE(entry);
+      platform::RegistryReader reader(registry);
+      reader.SetRoot(RootKey::kLocalMachine);
+      if (protocols) {
+        ASSERT_TRUE(reader.OpenKey(base + "Protocol_Catalog9\\Catalog_Entries\\" + entry));
+        const std::string item = reader.ReadBinary("PackedCatalogItem");
+        ASSERT_GT(item.size(), 376u);
+        EXPECT_EQ(std::string(item.c_str()), fields[1]);
+        const std::u16string protocol = platform::Utf16FromLittleEndian(item.substr(376));
+        EXPECT_EQ(platform::Utf16ToUtf8(protocol.substr(0, protocol.find(u'\0'))), fields[2]);
+      } else {
+        ASSERT_TRUE(reader.OpenKey(base + "NameSpace_Catalog5\\Catalog_Entries\\" + entry));
+        EXPECT_EQ(reader.ReadString("LibraryPath"), fields[1]);
+        EXPECT_EQ(reader.ReadString("DisplayString"), fields[2]);
+      }
+      ++entries;
+    }
+  }
+  EXPECT_GT(entries, 80u);
+}
+
+}  // namespace
+}  // namespace tarnscan::testing
