@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "addon/addon_fixture.h"
 #include "main/scan_driver.h"
+#include "main/startup.h"
+#include "platform/memory/system_folder.h"
 #include "support/pe_writer.h"
 
 namespace tarnscan {
@@ -316,6 +319,38 @@ TEST_F(AddOnScan, ABadNumberEndsTheScanWithItsMessage) {
   EXPECT_EQ(Scan(), (Lines{">>> Selected AddOn's <<<", "", ">>>>Output for AddOn file bad.def<<<<",
                            "first", "", "Scan ended early: 'x7' is not a valid integer value"}));
   EXPECT_FALSE(result.completed);
+}
+
+// The AddOn shipped with the demonstration, against the sample system.
+TEST(SampleAddOn, FindsTheSampleSystemsAdware) {
+  const std::string samples = TARNSCAN_SAMPLES_DIR;
+  platform::SystemFolderOptions folder_options;
+  folder_options.as_of = platform::LocalTime{2025, 12, 31, 10, 0, 0, 0};
+  const platform::System system = platform::LoadSystemFolder(samples + "/xp-home", folder_options);
+  platform::MemoryFileSystem plugins;
+  const std::string def = samples + "/plugins/spyware-check.def";
+  plugins.AddHostFile("P:\\plugins\\spyware-check.def", def, std::filesystem::file_size(def));
+  ScanOptions options;
+  options.FolderRemoveAll();
+  options.RegistryRemoveAll();
+  ScanContext context(system, options);
+  context.plugin_files = &plugins;
+  context.plugins_folder = "P:\\plugins";
+  ASSERT_TRUE(Startup(context));
+  ASSERT_EQ(options.AddOns().size(), 1u);
+  options.AddOns()[0].checked = true;
+  const ScanResult result = RunScan(context, {"C:\\Tarnscan.Txt", [](const std::string&) {}});
+  EXPECT_TRUE(result.completed) << result.error;
+  const Lines& lines = context.log.Lines();
+  for (const char* line :
+       {">>>>Output for AddOn file spyware-check.def<<<<",
+        "  C:\\WINDOWS\\SYSTEM32\\msxtb.dll (Hotbar.com, Inc.)",
+        "  C:\\Documents and Settings\\Owner\\Application Data\\hbinst.ini ()",
+        "  Hotbar\\Skins\\\\Installed - blue;weather;", "  Hotbar\\\\ShowWeather - -1",
+        "  C:\\Program Files\\SearchBar\\sbar.exe (SearchBar Ltd)",
+        "  bxp\\\\CLSID - {B7A3C1E0-5D2F-4A19-9E6B-3C8D21F0A4E7}"}) {
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+  }
 }
 
 }  // namespace
