@@ -43,10 +43,4 @@ std::string EntryLine(const ScanContext& context, std::string_view pattern,
                         AttributeText(entry.attributes), std::to_string(entry.size), path);
 }
 
-std::string WithBackslash(std::string_view folder) {
-  std::string text(folder);
-  if (text.empty() || text.back() != '\\') text += '\\';
-  return text;
-}
-
 }  // namespace tarnscan

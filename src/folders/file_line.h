@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "main/file_list.h"
 #include "main/scan_context.h"
 #include "platform/file_system.h"
 
@@ -24,8 +25,5 @@ std::string DateText(const ScanContext& context, platform::FileTime last_write);
 // file of 3 GB shows 3221225472, not a negative number).
 std::string EntryLine(const ScanContext& context, std::string_view pattern,
                       const platform::FileEntry& entry, std::string_view path);
-
-// Folder followed by a backslash unless it ends with one.
-std::string WithBackslash(std::string_view folder);
 
 }  // namespace tarnscan

@@ -106,21 +106,6 @@ constexpr StartupBlock kStartupBlocks[] = {
      "Checking files in %USERPROFILE%\\Application Data folder...", "AppData"},
 };
 
-// The hidden file list: the files of a folder (no folders), sorted by name
-// without regard to case. Listing a folder makes it the current folder.
-std::vector<FileEntry> ListFolderFiles(ScanContext& context, const std::string& folder) {
-  std::vector<FileEntry> listed;
-  if (folder.empty()) return listed;
-  for (auto& entry : context.system.files->List(folder, "*.*")) {
-    if (!entry.IsDirectory()) listed.push_back(std::move(entry));
-  }
-  std::stable_sort(listed.begin(), listed.end(), [](const FileEntry& a, const FileEntry& b) {
-    return platform::CompareIgnoreCase(a.name, b.name) < 0;
-  });
-  if (context.system.files->FolderExists(folder)) context.current_folder = folder;
-  return listed;
-}
-
 // A file of a startup folder: its pattern lines, or one plain line. A file
 // that cannot be read still gets its plain line: one locked file in
 // Application Data must not end the whole scan.

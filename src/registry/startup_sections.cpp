@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "main/file_list.h"
 #include "platform/registry_reader.h"
 #include "platform/text.h"
 #include "registry/reg_data_lookup.h"
@@ -128,34 +129,10 @@ constexpr StartupLinkBlock kStartupLinkBlocks[] = {
      RootKey::kCurrentUser, "Startup"},
 };
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '\\') return folder + name;
-  return folder + "\\" + name;
-}
-
-// The hidden file list of the main window: the files of one folder (no
-// subfolders), sorted as a sorted list box sorts, each as a full path.
-// Listing a folder makes it the current folder for relative names. A path
-// that names no folder lists nothing: one stale "Shell Folders" value must
-// not end the whole scan.
-std::vector<std::string> ListFolderFiles(ScanContext& context, const std::string& folder) {
-  std::vector<std::string> names;
-  if (folder.empty() || !context.system.files->FolderExists(folder)) return names;
-  for (const auto& entry : context.system.files->List(folder, "*.*")) {
-    if (!entry.IsDirectory()) names.push_back(entry.name);
-  }
-  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return platform::CompareLocaleText(a, b) < 0;
-  });
-  context.current_folder = folder;
-  std::vector<std::string> paths;
-  paths.reserve(names.size());
-  for (const auto& name : names) paths.push_back(JoinPath(folder, name));
-  return paths;
-}
-
 void ListStartupFolder(ScanContext& context, const std::string& folder) {
-  for (const auto& path : ListFolderFiles(context, folder)) WriteStartupFileLine(context, path);
+  for (const auto& entry : ListFolderFiles(context, folder)) {
+    WriteStartupFileLine(context, WithBackslash(folder) + entry.name);
+  }
 }
 
 // ------------------------------------------------------ MSConfig, NT family
