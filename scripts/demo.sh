@@ -9,4 +9,4 @@ cmake --build build/release -j "$(nproc)" --target tarnscan
 mkdir -p build/release/plugins
 cp samples/plugins/*.def build/release/plugins/ 2>/dev/null || true
 build/release/tarnscan --system samples/xp-home --patterns samples/patterns.txt \
-  --out build/Tarnscan.Txt "$@"
+  --addon spyware-check.def --out build/Tarnscan.Txt "$@"

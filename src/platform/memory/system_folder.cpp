@@ -12,6 +12,7 @@
 #include "platform/memory/reg_file.h"
 #include "platform/offline/file_facts_offline.h"
 #include "platform/offline/host_files.h"
+#include "platform/offline/registry_views.h"
 #include "platform/offline/shell_link.h"
 #include "platform/text.h"
 
@@ -195,6 +196,23 @@ void ApplyFileFacts(const fs::path& table, MemoryFileSystem& files) {
   }
 }
 
+// The scanned user's name under HKEY_USERS: a user key the .reg files
+// wrote there, else the user's profile folder name.
+std::string UserKeyName(const Registry& registry) {
+  if (const auto users = registry.Open(RootKey::kUsers, "", Access::kRead)) {
+    for (const auto& name : users->SubKeyNames()) {
+      if (!EqualsIgnoreCase(name, ".DEFAULT") && !EndsWithIgnoreCase(name, "_Classes")) {
+        return name;
+      }
+    }
+  }
+  const std::string app_data = ReadText(
+      registry, RootKey::kCurrentUser,
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "AppData");
+  const auto parts = Split(app_data, '\\');
+  return parts.size() >= 2 ? std::string(parts[parts.size() - 2]) : std::string();
+}
+
 LocalTime HostLocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm parts{};
@@ -237,7 +255,8 @@ System LoadSystemFolder(const std::string& dir_text, const SystemFolderOptions& 
   system.facts = std::make_unique<OfflineFileFacts>(*files, *registry, *code_page);
   system.shell = std::make_unique<OfflineShell>(*files, *code_page);
   system.clock = std::make_unique<SystemFolderClock>(options.as_of);
-  system.registry = std::move(registry);
+  const std::string user = UserKeyName(*registry);
+  system.registry = std::make_unique<OfflineRegistryViews>(std::move(registry), user);
   system.files = std::move(files);
   system.code_page = std::move(code_page);
   return system;
