@@ -35,6 +35,7 @@ struct SettingsGroup {
   std::vector<std::string_view> values;
 };
 
+// clang-format off
 const std::vector<SettingsGroup>& SettingsGroups() {
   static const std::vector<std::string_view> kMainValues{
       "Start Page",         "Search Bar", "Search Page", "Default_Page_URL",
@@ -59,6 +60,7 @@ const std::vector<SettingsGroup>& SettingsGroups() {
   };
   return groups;
 }
+// clang-format on
 
 bool AnyValueExists(const RegistryReader& reader, const std::vector<std::string_view>& names) {
   for (const auto name : names) {
@@ -70,7 +72,9 @@ bool AnyValueExists(const RegistryReader& reader, const std::vector<std::string_
 void WriteSettingsGroup(ScanContext& context, const SettingsGroup& group) {
   auto& reg1 = context.reg1;
   OpenFromRoot(reg1, group.hive, group.key);
-  if (group.header_always || AnyValueExists(reg1, group.values)) context.log.Add(std::string(group.header));
+  if (group.header_always || AnyValueExists(reg1, group.values)) {
+    context.log.Add(std::string(group.header));
+  }
   for (const auto name : group.values) {
     if (!reg1.ValueExists(name)) continue;
     // Shown as stored: a local page under %SystemRoot% stays unexpanded.
@@ -111,8 +115,8 @@ void WriteClsidList(ScanContext& context, const ClsidList& list) {
 
 const ClsidList kUrlSearchHooks{
     kCu, "Software\\Microsoft\\Internet Explorer\\URLSearchHooks",
-    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\URLSearchHooks]",
-    Names::kValues, kTwoBackslashes};
+    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\URLSearchHooks]", Names::kValues,
+    kTwoBackslashes};
 
 const ClsidList kBrowserHelperObjects{
     kLm, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects",
@@ -122,11 +126,11 @@ const ClsidList kBrowserHelperObjects{
 
 const std::array<ClsidList, 3> kBarLists{{
     {kLm, "SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars",
-     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars]",
-     Names::kSubKeys, kOneBackslash},
+     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars]", Names::kSubKeys,
+     kOneBackslash},
     {kCu, "SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars",
-     "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Explorer Bars]",
-     Names::kSubKeys, kOneBackslash},
+     "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Explorer Bars]", Names::kSubKeys,
+     kOneBackslash},
     {kLm, "SOFTWARE\\Microsoft\\Internet Explorer\\ToolBar",
      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\ToolBar]", Names::kValues,
      kTwoBackslashes},
@@ -182,8 +186,8 @@ void WriteCommandMapping(ScanContext& context) {
     }
     OpenFromRoot(reg2, kLm, std::string(kExtensions) + "\\" + name);
     const int32_t command = reg1.ReadInteger(name);
-    context.log.Add(std::string(kTwoBackslashes) + name + " - " + std::to_string(command) +
-                    " = " + reg2.ReadString("MenuText"));
+    context.log.Add(std::string(kTwoBackslashes) + name + " - " + std::to_string(command) + " = " +
+                    reg2.ReadString("MenuText"));
   }
   EndSection(context);
 }

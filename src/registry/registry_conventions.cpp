@@ -62,8 +62,8 @@ bool WriteLineFromReg2(ScanContext& context, std::string_view shown_name,
     return false;
   }
   const std::string description = DescriptionOf(context, listed_name, choices);
-  context.log.Add(EntryLine(choices.prefix, shown_name, description, file_text,
-                            context.reg_company, marker));
+  context.log.Add(
+      EntryLine(choices.prefix, shown_name, description, file_text, context.reg_company, marker));
   return true;
 }
 

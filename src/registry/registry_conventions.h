@@ -54,8 +54,8 @@ std::string CompanySuffix(ScanContext& context, std::string_view path);
 std::string LookUpOpenInprocServer(ScanContext& context, const platform::RegistryReader& reader);
 
 struct InprocServerLookup {
-  bool opened = false;     // the InprocServer32 key exists in that hive
-  std::string file_text;   // its raw default value, empty when missing
+  bool opened = false;    // the InprocServer32 key exists in that hive
+  std::string file_text;  // its raw default value, empty when missing
 };
 
 // Reg2: close, root `hive`, open InprocServerPath(clsid) (a failure is
@@ -88,17 +88,17 @@ enum class ClsidText {
 
 // Where the third field of the line comes from.
 enum class DescriptionText {
-  kClassName,         // the default value of the class key (model form)
-  kListedValueData,   // the data of the listed value, read through Reg1
-  kKeyDefault,        // the default value of the key open in Reg1
-  kNamedValue,        // `description_lead` + the text value
-                      // `description_value_name` of Reg1's key
+  kClassName,        // the default value of the class key (model form)
+  kListedValueData,  // the data of the listed value, read through Reg1
+  kKeyDefault,       // the default value of the key open in Reg1
+  kNamedValue,       // `description_lead` + the text value
+                     // `description_value_name` of Reg1's key
 };
 
 // When the second, per-user line is written.
 enum class PerUserLine {
-  kWhenClassKeyExists,        // HKCU ...\CLSID\{C} opens (model form)
-  kWhenInprocServerExists,    // HKCU ...\CLSID\{C}\InprocServer32 opens
+  kWhenClassKeyExists,      // HKCU ...\CLSID\{C} opens (model form)
+  kWhenInprocServerExists,  // HKCU ...\CLSID\{C}\InprocServer32 opens
 };
 
 // The choices by which a section's CLSID entries depart from the model

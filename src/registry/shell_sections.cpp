@@ -72,6 +72,7 @@ struct HandlerList {
   std::string_view header;
 };
 
+// clang-format off
 constexpr std::array<HandlerList, 5> kContextMenuLists{{
     {"Software\\Classes\\*\\shellex\\ContextMenuHandlers",
      "[HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shellex\\ContextMenuHandlers]"},
@@ -84,6 +85,7 @@ constexpr std::array<HandlerList, 5> kContextMenuLists{{
     {"Software\\Classes\\Folder\\shellex\\ContextMenuHandlers",
      "[HKEY_LOCAL_MACHINE\\Software\\Classes\\Folder\\shellex\\ContextMenuHandlers]"},
 }};
+// clang-format on
 
 constexpr HandlerList kColumnHandlers{
     "SOFTWARE\\Classes\\Folder\\shellex\\ColumnHandlers",
@@ -120,19 +122,17 @@ const ClsidEntryChoices kDelayLoadEntry{
 }  // namespace
 
 void ScanApprovedShellExtensions(ScanContext& context) {
-  ListApproved(
-      context, kLm,
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell "
-      "Extensions\\Approved]");
+  ListApproved(context, kLm,
+               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell "
+               "Extensions\\Approved]");
   if (!context.key_list.empty()) {
     WriteApprovedEntries(context);
     context.key_list.clear();
     context.log.Add("");
   }
-  ListApproved(
-      context, kCu,
-      "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell "
-      "Extensions\\Approved]");
+  ListApproved(context, kCu,
+               "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell "
+               "Extensions\\Approved]");
   // A per-user list is closed by an empty line of its own before the one
   // that ends the section.
   if (!context.key_list.empty()) {

@@ -47,19 +47,24 @@ class ModelForm : public BrowserScanTest {
 };
 
 TEST_F(ModelForm, MachineWideOnlyGivesOneLine) {
-  EXPECT_EQ(Entry("{ACME}"), (Lines{R"(  \{ACME} - Acme Helper = C:\Program Files\Acme\acme.dll (Acme Software))"}));
+  EXPECT_EQ(Entry("{ACME}"),
+            (Lines{R"(  \{ACME} - Acme Helper = C:\Program Files\Acme\acme.dll (Acme Software))"}));
 }
 
 TEST_F(ModelForm, PerUserOnlyGivesAnEmptyMachineLineThenTheMarkedUserLine) {
-  EXPECT_EQ(Entry("{USER}"),
-            (Lines{R"(  \{USER} -  =  ())",
-                   R"(  \{USER} - User Bar = "C:\Documents and Settings\Owner\user.dll" (Per User Inc)(HKCU CLSID))"}));
+  EXPECT_EQ(
+      Entry("{USER}"),
+      (Lines{
+          R"(  \{USER} -  =  ())",
+          R"(  \{USER} - User Bar = "C:\Documents and Settings\Owner\user.dll" (Per User Inc)(HKCU CLSID))"}));
 }
 
 TEST_F(ModelForm, BothHivesGiveMachineLineFirst) {
-  EXPECT_EQ(Entry("{BOTH}"),
-            (Lines{R"(  \{BOTH} - Both Machine = C:\Program Files\Acme\acme.dll (Acme Software))",
-                   R"(  \{BOTH} - Both User = "C:\Documents and Settings\Owner\user.dll" (Per User Inc)(HKCU CLSID))"}));
+  EXPECT_EQ(
+      Entry("{BOTH}"),
+      (Lines{
+          R"(  \{BOTH} - Both Machine = C:\Program Files\Acme\acme.dll (Acme Software))",
+          R"(  \{BOTH} - Both User = "C:\Documents and Settings\Owner\user.dll" (Per User Inc)(HKCU CLSID))"}));
 }
 
 TEST_F(ModelForm, UnregisteredClassGivesTheBareLine) {
@@ -67,8 +72,8 @@ TEST_F(ModelForm, UnregisteredClassGivesTheBareLine) {
 }
 
 TEST_F(ModelForm, PerUserClassKeyAloneIsEnoughForTheUserLine) {
-  EXPECT_EQ(Entry("{NOINPROC}"),
-            (Lines{R"(  \{NOINPROC} -  =  ())", R"(  \{NOINPROC} - Bare User Class =  ()(HKCU CLSID))"}));
+  EXPECT_EQ(Entry("{NOINPROC}"), (Lines{R"(  \{NOINPROC} -  =  ())",
+                                        R"(  \{NOINPROC} - Bare User Class =  ()(HKCU CLSID))"}));
 }
 
 TEST_F(ModelForm, StoresTheCleanedPathAndItsCompanyOfTheLastLookup) {
@@ -94,8 +99,10 @@ TEST_F(ModelForm, UnreadableVersionDataTakesThePlaceOfTheSuffix) {
   VersionSpec spec = CompanyVersion("Broken Inc");
   spec.with_fixed_info = false;
   scan.test_system.files.AddFile("C:\\Program Files\\Acme\\acme.dll", MakePeWithVersion(spec));
-  EXPECT_EQ(Entry("{ACME}"),
-            (Lines{R"(  \{ACME} - Acme Helper = C:\Program Files\Acme\acme.dll[Detail Data unreadable])"}));
+  EXPECT_EQ(
+      Entry("{ACME}"),
+      (Lines{
+          R"(  \{ACME} - Acme Helper = C:\Program Files\Acme\acme.dll[Detail Data unreadable])"}));
 }
 
 TEST_F(ModelForm, ClassNameOfAnotherTypeEndsTheScanNamingTheDefaultValue) {
@@ -152,9 +159,10 @@ TEST_F(FilteredForm, ShowAllBoxTurnsTheFilterOff) {
   Tick("chkAllShellExtensions");
   Entry("{MS}");
   Entry("{LTD}");
-  EXPECT_EQ(context().log.Lines(),
-            (Lines{R"(  \\{MS} - ms = %SystemRoot%\system32\msthing.dll (Microsoft Corporation))",
-                   R"(  \\{LTD} - ltd = C:\WINDOWS\system32\ltd.dll (Microsoft Corporation Ltd))"}));
+  EXPECT_EQ(
+      context().log.Lines(),
+      (Lines{R"(  \\{MS} - ms = %SystemRoot%\system32\msthing.dll (Microsoft Corporation))",
+             R"(  \\{LTD} - ltd = C:\WINDOWS\system32\ltd.dll (Microsoft Corporation Ltd))"}));
 }
 
 TEST_F(FilteredForm, MicrosoftPerUserRegistrationAloneIsHidden) {

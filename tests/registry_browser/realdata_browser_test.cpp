@@ -33,8 +33,8 @@ class XpUserHive : public ::testing::Test {
     registry->MountEmpty(RootKey::kLocalMachine, "SOFTWARE");
     system_.registry = std::move(registry);
     system_.files = std::make_unique<platform::MemoryFileSystem>();
-    system_.facts = std::make_unique<platform::OfflineFileFacts>(
-        *system_.files, *system_.registry, *system_.code_page);
+    system_.facts = std::make_unique<platform::OfflineFileFacts>(*system_.files, *system_.registry,
+                                                                 *system_.code_page);
     context_ = std::make_unique<ScanContext>(system_, options_);
     context_->env.win_dir = "C:\\WINDOWS";
     context_->env.sys_dir = "C:\\WINDOWS\\system32";
@@ -73,8 +73,7 @@ TEST_F(XpUserHive, BarsAndToolbars) {
                    R"([HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Toolbar])",
                    R"(  \ShellBrowser\\{01E04581-4EEE-11D0-BFE9-00AA005B4383} -  =  ())", "",
                    R"([HKEY_CURRENT_USER\SOFTWARE\Microsoft\Internet Explorer\CmdMapping])",
-                   R"([HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Internet Explorer\Extensions])",
-                   ""}));
+                   R"([HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Internet Explorer\Extensions])", ""}));
 }
 
 }  // namespace

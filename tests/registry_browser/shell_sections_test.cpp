@@ -1,7 +1,8 @@
+#include "registry/shell_sections.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/registry_reader.h"
-#include "registry/shell_sections.h"
 #include "registry_browser/browser_fixture.h"
 
 namespace tarnscan::testing {
@@ -47,24 +48,24 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SectionCase{"NoKeys", "", {}, {kLmApproved, kCuApproved, ""}},
         // Without a per-user list the section ends with one empty line.
-        SectionCase{"MicrosoftHiddenOtherSpellingsShown",
-                    kMachineApprovedList,
-                    {},
-                    {kLmApproved, R"(  \\{ACME} - Acme Ext = )" + kAcmeFile,
-                     R"(  \\{LOWER} - Lower Ext = )" + kLowerFile,
-                     R"(  \\{UNREG} - Ghost Ext =  ())",
-                     R"(  \\{MSUSER} - Mixed Ext = )" + kAcmeFile,
-                     R"(  \\{NOINPROC} - Bare Ext =  ())", "", kCuApproved, ""}},
-        SectionCase{"ShowAllListsMicrosoftToo",
-                    kMachineApprovedList,
-                    {"chkAllShellExtensions"},
-                    {kLmApproved, R"(  \\{ACME} - Acme Ext = )" + kAcmeFile,
-                     R"(  \\{MS} - Microsoft Ext = )" + kMsFile,
-                     R"(  \\{LOWER} - Lower Ext = )" + kLowerFile,
-                     R"(  \\{LTD} - Ltd Ext = )" + kLtdFile, R"(  \\{UNREG} - Ghost Ext =  ())",
-                     R"(  \\{MSUSER} - Mixed Ext = )" + kAcmeFile,
-                     R"(  \\{MSUSER} - Mixed Ext = )" + kMsFile + kMarker,
-                     R"(  \\{NOINPROC} - Bare Ext =  ())", "", kCuApproved, ""}},
+        SectionCase{
+            "MicrosoftHiddenOtherSpellingsShown",
+            kMachineApprovedList,
+            {},
+            {kLmApproved, R"(  \\{ACME} - Acme Ext = )" + kAcmeFile,
+             R"(  \\{LOWER} - Lower Ext = )" + kLowerFile, R"(  \\{UNREG} - Ghost Ext =  ())",
+             R"(  \\{MSUSER} - Mixed Ext = )" + kAcmeFile, R"(  \\{NOINPROC} - Bare Ext =  ())", "",
+             kCuApproved, ""}},
+        SectionCase{
+            "ShowAllListsMicrosoftToo",
+            kMachineApprovedList,
+            {"chkAllShellExtensions"},
+            {kLmApproved, R"(  \\{ACME} - Acme Ext = )" + kAcmeFile,
+             R"(  \\{MS} - Microsoft Ext = )" + kMsFile,
+             R"(  \\{LOWER} - Lower Ext = )" + kLowerFile, R"(  \\{LTD} - Ltd Ext = )" + kLtdFile,
+             R"(  \\{UNREG} - Ghost Ext =  ())", R"(  \\{MSUSER} - Mixed Ext = )" + kAcmeFile,
+             R"(  \\{MSUSER} - Mixed Ext = )" + kMsFile + kMarker,
+             R"(  \\{NOINPROC} - Bare Ext =  ())", "", kCuApproved, ""}},
         // An empty machine list is followed directly by the per-user
         // header; a per-user list ends the section with two empty lines.
         SectionCase{"EmptyMachineListPerUserListWithDescriptionsOfItsOwn",
@@ -146,7 +147,9 @@ TEST_P(ContextMenuHandlers, Lines) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ContextMenuHandlers,
     ::testing::Values(
-        SectionCase{"NoKeys", "", {},
+        SectionCase{"NoKeys",
+                    "",
+                    {},
                     {kStar, "", kAllFs, "", kDirectory, "", kBackground, "", kFolder, ""}},
         SectionCase{"MicrosoftHidden",
                     kHandlers,
@@ -160,14 +163,28 @@ INSTANTIATE_TEST_SUITE_P(
         SectionCase{"ShowAll",
                     kHandlers,
                     {"chkAllContextMenuHandlerKeys"},
-                    {kStar, R"(  \AcmeMenu - {ACME} = )" + kAcmeFile, R"(  \Empty -  =  ())",
+                    {kStar,
+                     R"(  \AcmeMenu - {ACME} = )" + kAcmeFile,
+                     R"(  \Empty -  =  ())",
                      R"(  \LowerMenu - {LOWER} = )" + kLowerFile,
-                     R"(  \MsMenu - {MS} = )" + kMsFile, R"(  \{ACME} -  = )" + kAcmeFile, "",
-                     kAllFs, R"(  \{USER} -  =  ())", R"(  \{USER} -  = )" + kUserFile, "",
-                     kDirectory, "", kBackground, R"(  \Both - {BOTH} = )" + kAcmeFile,
-                     R"(  \Both - {BOTH} = )" + kUserFile, "", kFolder,
-                     R"(  \Mixed - {MSUSER} = )" + kAcmeFile, R"(  \Mixed - {MSUSER} = )" + kMsFile,
-                     R"(  \{LTD} -  = )" + kLtdFile, ""}},
+                     R"(  \MsMenu - {MS} = )" + kMsFile,
+                     R"(  \{ACME} -  = )" + kAcmeFile,
+                     "",
+                     kAllFs,
+                     R"(  \{USER} -  =  ())",
+                     R"(  \{USER} -  = )" + kUserFile,
+                     "",
+                     kDirectory,
+                     "",
+                     kBackground,
+                     R"(  \Both - {BOTH} = )" + kAcmeFile,
+                     R"(  \Both - {BOTH} = )" + kUserFile,
+                     "",
+                     kFolder,
+                     R"(  \Mixed - {MSUSER} = )" + kAcmeFile,
+                     R"(  \Mixed - {MSUSER} = )" + kMsFile,
+                     R"(  \{LTD} -  = )" + kLtdFile,
+                     ""}},
         // Only the column handlers' box is ticked: it does not show
         // Microsoft's context-menu handlers.
         SectionCase{"OtherSectionsShowAllBoxIgnored",
@@ -198,16 +215,20 @@ TEST_P(ColumnHandlers, Lines) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ColumnHandlers,
-    ::testing::Values(
-        SectionCase{"NoKey", "", {}, {kColumns, ""}},
-        SectionCase{"MicrosoftHidden", kColumnHandlerKeys, {},
-                    {kColumns, R"(  \{ACME} - Acme Columns = )" + kAcmeFile, ""}},
-        SectionCase{"OwnShowAllBox", kColumnHandlerKeys, {"chkAllColumnHandlers"},
-                    {kColumns, R"(  \{ACME} - Acme Columns = )" + kAcmeFile,
-                     R"(  \{MS} -  = )" + kMsFile, ""}},
-        SectionCase{"ContextMenuBoxIgnored", kColumnHandlerKeys,
-                    {"chkAllContextMenuHandlerKeys"},
-                    {kColumns, R"(  \{ACME} - Acme Columns = )" + kAcmeFile, ""}}),
+    ::testing::Values(SectionCase{"NoKey", "", {}, {kColumns, ""}},
+                      SectionCase{"MicrosoftHidden",
+                                  kColumnHandlerKeys,
+                                  {},
+                                  {kColumns, R"(  \{ACME} - Acme Columns = )" + kAcmeFile, ""}},
+                      SectionCase{"OwnShowAllBox",
+                                  kColumnHandlerKeys,
+                                  {"chkAllColumnHandlers"},
+                                  {kColumns, R"(  \{ACME} - Acme Columns = )" + kAcmeFile,
+                                   R"(  \{MS} -  = )" + kMsFile, ""}},
+                      SectionCase{"ContextMenuBoxIgnored",
+                                  kColumnHandlerKeys,
+                                  {"chkAllContextMenuHandlerKeys"},
+                                  {kColumns, R"(  \{ACME} - Acme Columns = )" + kAcmeFile, ""}}),
     CaseName);
 
 // ---- Hook lists ----
@@ -240,18 +261,21 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HookLists,
     ::testing::Values(
         HookCase{"UserAgentMissing", ScanUserAgentPostPlatform, "", {kUserAgent, ""}},
-        HookCase{"UserAgentTokensAndDefaultValue", ScanUserAgentPostPlatform,
+        HookCase{"UserAgentTokensAndDefaultValue",
+                 ScanUserAgentPostPlatform,
                  R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Internet Settings\User Agent\Post Platform]
 @="default text"
 "SV1"=""
 "FunWebProducts"=""
 )",
-                 {kUserAgent, R"(  \\ - default text)", R"(  \\SV1 - )",
-                  R"(  \\FunWebProducts - )", ""}},
+                 {kUserAgent, R"(  \\ - default text)", R"(  \\SV1 - )", R"(  \\FunWebProducts - )",
+                  ""}},
         // Plain values after a class entry still show their own data.
-        HookCase{"ExecuteHooksClassesAndPlainValues", ScanShellExecuteHooks,
-                 R"(
+        HookCase{
+            "ExecuteHooksClassesAndPlainValues",
+            ScanShellExecuteHooks,
+            R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\ShellExecuteHooks]
 "{ACME}"=""
 "plain"="C:\\x.dll"
@@ -260,18 +284,18 @@ INSTANTIATE_TEST_SUITE_P(
 "after"="still shown"
 "{MS}"="Microsoft hooks are listed"
 )",
-                 {kExecuteHooks, R"(  \\{ACME} - Acme Helper = )" + kAcmeFile,
-                  R"(  \\plain - C:\x.dll)", R"(  \\{UNREG} -  =  ())",
-                  R"(  \\{NOINPROC} -  =  ())",
-                  R"(  \\{NOINPROC} - Bare User Class =  ())" + kMarker,
-                  R"(  \\after - still shown)",
-                  R"(  \\{MS} - Microsoft Thing = )" + kMsFile, ""}},
-        HookCase{"ExecuteHooksEmptyKey", ScanShellExecuteHooks,
+            {kExecuteHooks, R"(  \\{ACME} - Acme Helper = )" + kAcmeFile, R"(  \\plain - C:\x.dll)",
+             R"(  \\{UNREG} -  =  ())", R"(  \\{NOINPROC} -  =  ())",
+             R"(  \\{NOINPROC} - Bare User Class =  ())" + kMarker, R"(  \\after - still shown)",
+             R"(  \\{MS} - Microsoft Thing = )" + kMsFile, ""}},
+        HookCase{"ExecuteHooksEmptyKey",
+                 ScanShellExecuteHooks,
                  R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\ShellExecuteHooks]
 )",
                  {kExecuteHooks, ""}},
-        HookCase{"TaskSchedulerBothHives", ScanSharedTaskScheduler,
+        HookCase{"TaskSchedulerBothHives",
+                 ScanSharedTaskScheduler,
                  R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\SharedTaskScheduler]
 "{BOTH}"="Both Desc"
@@ -300,10 +324,10 @@ TEST_P(SSODL, Lines) {
 // InprocServer32 key, not just the class key.
 INSTANTIATE_TEST_SUITE_P(
     Cases, SSODL,
-    ::testing::Values(
-        SectionCase{"NoKey", "", {}, {kSsodl, ""}},
-        SectionCase{"DataNamesTheClass",
-                    R"(
+    ::testing::Values(SectionCase{"NoKey", "", {}, {kSsodl, ""}},
+                      SectionCase{
+                          "DataNamesTheClass",
+                          R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\ShellServiceObjectDelayLoad]
 "WebCheck"="{ACME}"
 "Both"="{BOTH}"
@@ -312,12 +336,12 @@ INSTANTIATE_TEST_SUITE_P(
 "Empty"=""
 "SysTray"="{MS}"
 )",
-                    {},
-                    {kSsodl, R"(  \\WebCheck - {ACME} = )" + kAcmeFile,
-                     R"(  \\Both - {BOTH} = )" + kAcmeFile,
-                     R"(  \\Both - {BOTH} = )" + kUserFile + kMarker,
-                     R"(  \\Ghost - {UNREG} =  ())", R"(  \\Bare - {NOINPROC} =  ())",
-                     R"(  \\Empty -  =  ())", R"(  \\SysTray - {MS} = )" + kMsFile, ""}}),
+                          {},
+                          {kSsodl, R"(  \\WebCheck - {ACME} = )" + kAcmeFile,
+                           R"(  \\Both - {BOTH} = )" + kAcmeFile,
+                           R"(  \\Both - {BOTH} = )" + kUserFile + kMarker,
+                           R"(  \\Ghost - {UNREG} =  ())", R"(  \\Bare - {NOINPROC} =  ())",
+                           R"(  \\Empty -  =  ())", R"(  \\SysTray - {MS} = )" + kMsFile, ""}}),
     CaseName);
 
 // ---- Values of the wrong type end the scan ----
@@ -347,40 +371,39 @@ TEST_P(ShellWrongType, EndsTheSectionWithTheRegistryError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ShellWrongType,
-    ::testing::Values(
-        ErrorCase{"ApprovedDescriptionNumber", ScanApprovedShellExtensions,
-                  R"(
+    ::testing::Values(ErrorCase{"ApprovedDescriptionNumber", ScanApprovedShellExtensions,
+                                R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved]
 "{ACME}"="fine"
 "{UNREG}"=dword:00000001
 )",
-                  "Invalid data type for '{UNREG}'", 2},
-        ErrorCase{"HandlerDefaultNumber", ScanContextMenuHandlers,
-                  R"(
+                                "Invalid data type for '{UNREG}'", 2},
+                      ErrorCase{"HandlerDefaultNumber", ScanContextMenuHandlers,
+                                R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Classes\*\shellex\ContextMenuHandlers\Bad]
 @=dword:00000001
 )",
-                  "Invalid data type for ''", 1},
-        ErrorCase{"ColumnHandlerFileBinary", ScanColumnHandlers,
-                  R"(
+                                "Invalid data type for ''", 1},
+                      ErrorCase{"ColumnHandlerFileBinary", ScanColumnHandlers,
+                                R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Classes\Folder\shellex\ColumnHandlers\{ACME}]
 [HKEY_LOCAL_MACHINE\SOFTWARE\Classes\CLSID\{ACME}\InprocServer32]
 @=hex:41,00
 )",
-                  "Invalid data type for ''", 1},
-        ErrorCase{"HookPlainValueNumber", ScanShellExecuteHooks,
-                  R"(
+                                "Invalid data type for ''", 1},
+                      ErrorCase{"HookPlainValueNumber", ScanShellExecuteHooks,
+                                R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\ShellExecuteHooks]
 "{ACME}"=dword:00000002
 "plain"=dword:00000001
 )",
-                  "Invalid data type for 'plain'", 2},
-        ErrorCase{"DelayLoadValueNumber", ScanSSODL,
-                  R"(
+                                "Invalid data type for 'plain'", 2},
+                      ErrorCase{"DelayLoadValueNumber", ScanSSODL,
+                                R"(
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\ShellServiceObjectDelayLoad]
 "Loader"=dword:00000001
 )",
-                  "Invalid data type for 'Loader'", 1}),
+                                "Invalid data type for 'Loader'", 1}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
 }  // namespace
