@@ -1,0 +1,16 @@
+# Cross build for 64-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-x86-64).
+# The posix thread model gives std::thread and std::mutex.
+#   cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(TARNSCAN_MINGW_PREFIX x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TARNSCAN_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TARNSCAN_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TARNSCAN_MINGW_PREFIX}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TARNSCAN_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
