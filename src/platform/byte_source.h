@@ -10,6 +10,20 @@
 
 namespace tarnscan::platform {
 
+// Little-endian integers at `at` in `bytes`; the caller has checked that
+// the bytes are there.
+inline uint16_t Le16(std::string_view bytes, size_t at) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                               (static_cast<unsigned char>(bytes[at + 1]) << 8));
+}
+inline uint32_t Le32(std::string_view bytes, size_t at) {
+  return static_cast<uint32_t>(Le16(bytes, at)) |
+         (static_cast<uint32_t>(Le16(bytes, at + 2)) << 16);
+}
+inline uint64_t Le64(std::string_view bytes, size_t at) {
+  return static_cast<uint64_t>(Le32(bytes, at)) | (static_cast<uint64_t>(Le32(bytes, at + 4)) << 32);
+}
+
 class ByteSource {
  public:
   virtual ~ByteSource() = default;

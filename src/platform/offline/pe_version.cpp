@@ -25,16 +25,6 @@ constexpr size_t kFixedInfoSize = 13 * 4;
 constexpr size_t kMaxPathComponents = 16;
 constexpr size_t kMaxSiblings = kMaxVersionBytes / 4 + 1;
 
-uint16_t Le16(std::string_view bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                               (static_cast<unsigned char>(bytes[at + 1]) << 8));
-}
-
-uint32_t Le32(std::string_view bytes, size_t at) {
-  return static_cast<uint32_t>(Le16(bytes, at)) |
-         (static_cast<uint32_t>(Le16(bytes, at + 2)) << 16);
-}
-
 std::optional<std::string> ReadBytes(const ByteSource& file, uint64_t offset, size_t count) {
   std::string bytes;
   if (!file.ReadExact(offset, count, bytes)) return std::nullopt;
