@@ -3,11 +3,11 @@
 
 #include "addon/addon_runner.h"
 #include "folders/folder_sections.h"
+#include "registry/browser_sections.h"
 #include "registry/network_sections.h"
+#include "registry/shell_sections.h"
 #include "registry/startup_sections.h"
 #include "registry/system_hook_sections.h"
-#include "registry/browser_sections.h"
-#include "registry/shell_sections.h"
 
 namespace tarnscan {
 
