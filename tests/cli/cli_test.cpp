@@ -178,3 +178,44 @@ TEST_F(Cli, AnUnwritableReportIsAnError) {
 
 }  // namespace
 }  // namespace tarnscan
+
+namespace tarnscan {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// The whole sample report, every section and the sample AddOn, byte for
+// byte (the program folder aside, which depends on the build).
+TEST_F(Cli, SampleReportMatchesTheGoldenFile) {
+  const Outcome outcome = RunCli("--system " + Sample() + " --patterns " + Patterns() +
+                                 " --plugins " + TARNSCAN_SAMPLES_DIR + "/plugins" +
+                                 " --addon spyware-check.def --as-of \"2026-01-02 03:04:05\"" +
+                                 " --quiet --out " + Out().string());
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.output;
+  std::string report = ReadFile(Out());
+  const std::string folder_line = "Tarnscan v1.5.0\tFolder = ";
+  const size_t at = report.find(folder_line);
+  ASSERT_NE(at, std::string::npos);
+  const size_t end = report.find("\r\n", at);
+  report.replace(at + folder_line.size(), end - at - folder_line.size(), "<program folder>");
+  const std::string golden =
+      ReadFile(std::string(TARNSCAN_SOURCE_DIR) + "/tests/cli/data/xp-home-report.txt");
+  EXPECT_EQ(Lines(report), Lines(golden));
+  EXPECT_EQ(report, golden);
+}
+
+}  // namespace
+}  // namespace tarnscan
