@@ -104,16 +104,16 @@ void BM_OpenAndResolveEveryClsid(benchmark::State& state) {
     registry.Mount(RootKey::kLocalMachine, "SOFTWARE", Hive::OpenFile(fixture.path()));
     found = 0;
     for (const auto& guid : fixture.guids()) {
-      auto key = registry.Open(RootKey::kLocalMachine,
-                               "SOFTWARE\\Classes\\CLSID\\" + guid + "\\InprocServer32",
-                               Access::kRead);
+      auto key =
+          registry.Open(RootKey::kLocalMachine,
+                        "SOFTWARE\\Classes\\CLSID\\" + guid + "\\InprocServer32", Access::kRead);
       if (key && key->Value("")) ++found;
     }
     benchmark::DoNotOptimize(found);
   }
   if (found != fixture.guids().size()) state.SkipWithError("a CLSID was not found");
-  state.counters["keys/s"] = benchmark::Counter(
-      static_cast<double>(fixture.guids().size()), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["keys/s"] = benchmark::Counter(static_cast<double>(fixture.guids().size()),
+                                                benchmark::Counter::kIsIterationInvariantRate);
   state.counters["hive_MB"] = static_cast<double>(fixture.size()) / 1e6;
   state.counters["peak_MiB"] = PeakMemoryMiB();
 }
@@ -140,15 +140,14 @@ void BM_HiveLookupsOnly(benchmark::State& state) {
     for (const auto& name : names) {
       Cell cell = 0, server = 0;
       if (hive->FindSubkey(clsid_key, name, &cell) == Hive::Lookup::kFound &&
-          hive->FindSubkey(*hive->Key(cell), u"INPROCSERVER32", &server) ==
-              Hive::Lookup::kFound) {
+          hive->FindSubkey(*hive->Key(cell), u"INPROCSERVER32", &server) == Hive::Lookup::kFound) {
         ++found;
       }
     }
     benchmark::DoNotOptimize(found);
   }
-  state.counters["keys/s"] = benchmark::Counter(
-      static_cast<double>(names.size()), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["keys/s"] = benchmark::Counter(static_cast<double>(names.size()),
+                                                benchmark::Counter::kIsIterationInvariantRate);
   state.counters["peak_MiB"] = PeakMemoryMiB();
 }
 BENCHMARK(BM_HiveLookupsOnly)->Unit(benchmark::kMillisecond);

@@ -43,8 +43,8 @@ class JsonParser {
     throw std::runtime_error(std::string("JSON: ") + what + " at " + std::to_string(at_));
   }
   void Space() {
-    while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' ||
-                                  text_[at_] == '\r' || text_[at_] == '\t')) {
+    while (at_ < text_.size() &&
+           (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' || text_[at_] == '\t')) {
       ++at_;
     }
   }
@@ -97,11 +97,21 @@ class JsonParser {
       if (at_ >= text_.size()) Fail("bad escape");
       c = text_[at_++];
       switch (c) {
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
+        case 'n':
+          out += '\n';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
         case 'u': {
           unsigned code = Hex4();
           if (code >= 0xD800 && code < 0xDC00 && text_.substr(at_, 2) == "\\u") {
@@ -111,7 +121,8 @@ class JsonParser {
           AppendUtf8(out, code);
           break;
         }
-        default: out += c;
+        default:
+          out += c;
       }
     }
     if (at_ >= text_.size()) Fail("unterminated string");

@@ -133,8 +133,7 @@ TEST(HiveReader, AgreesWithHivexOnEveryLayoutOurWriterMakes) {
       writer.SetValue(key, u"", platform::kRegSz, platform::RegSzData(u"x"));
     }
     auto odd = writer.AddKey(writer.Root(), u"\u041f\u0440\u0438\u0432\u0435\u0442");
-    writer.SetValue(odd, u"\u041a\u043b\u044e\u0447", platform::kRegDword,
-                    platform::DwordData(7));
+    writer.SetValue(odd, u"\u041a\u043b\u044e\u0447", platform::kRegDword, platform::DwordData(7));
     writer.SetValue(odd, u"big", platform::kRegBinary, std::string(40000, '\x5a'));
     writer.SetValue(odd, u"exactly-segment", platform::kRegBinary, std::string(16344, 'q'));
     writer.SetValue(odd, u"three", platform::kRegBinary, "abc");
@@ -182,8 +181,8 @@ TEST(HiveReader, FindsChildrenOfAKeyWithMoreSubkeysThanHivexReads) {
   ASSERT_TRUE(hive->Subkeys(*clsid, cells));
   EXPECT_EQ(cells.size(), static_cast<size_t>(kCount));
   for (int i : {0, 1, 999, 1000, 1001, 54321, kCount - 1}) {
-    EXPECT_TRUE(Find(*hive, u"CLSID\\{" + platform::Utf8ToUtf16(std::to_string(1000000 + i)) +
-                                u"}"))
+    EXPECT_TRUE(
+        Find(*hive, u"CLSID\\{" + platform::Utf8ToUtf16(std::to_string(1000000 + i)) + u"}"))
         << i;
   }
   EXPECT_FALSE(Find(*hive, u"CLSID\\{0999999}"));

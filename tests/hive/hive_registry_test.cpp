@@ -1,6 +1,8 @@
 // The registry assembled from hive files: where each hive shows, the ANSI
 // type semantics, code pages, damage, and the facts recorded for the real
 // hives.
+#include "platform/offline/hive_registry.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 #include "hive/hivex_oracle.h"
 #include "platform/codepage.h"
 #include "platform/offline/hive.h"
-#include "platform/offline/hive_registry.h"
 #include "platform/offline/hive_writer.h"
 #include "platform/registry_reader.h"
 #include "platform/text.h"
@@ -127,10 +128,8 @@ TEST_F(HiveRegistryTest, ShowsEachHiveWhereWindowsMountsIt) {
   EXPECT_EQ(SubKeys(RootKey::kUsers, ""), (Names{"S-1-5-21-1", "S-1-5-21-1_Classes"}));
   EXPECT_EQ(SubKeys(RootKey::kUsers, "s-1-5-21-1_classes\\CLSID"), (Names{"{Both}", "{User}"}));
   EXPECT_EQ(registry_->Open(RootKey::kLocalMachine, "NOWHERE", Access::kAllAccess), nullptr);
-  EXPECT_EQ(registry_->Open(RootKey::kLocalMachine, "SOFTWARE\\\\Classes", Access::kRead),
-            nullptr);
-  EXPECT_NE(registry_->Open(RootKey::kLocalMachine, "SOFTWARE\\Classes\\", Access::kRead),
-            nullptr);
+  EXPECT_EQ(registry_->Open(RootKey::kLocalMachine, "SOFTWARE\\\\Classes", Access::kRead), nullptr);
+  EXPECT_NE(registry_->Open(RootKey::kLocalMachine, "SOFTWARE\\Classes\\", Access::kRead), nullptr);
   EXPECT_TRUE(warnings_.empty());
 }
 
@@ -138,10 +137,10 @@ TEST_F(HiveRegistryTest, ClassesRootMergesTheUserClassesOverTheMachineClasses) {
   EXPECT_EQ(SubKeys(RootKey::kClassesRoot, "CLSID"), (Names{"{Both}", "{Machine}", "{User}"}));
   platform::RegistryReader reader(*registry_);
   reader.SetRoot(RootKey::kClassesRoot);
-  for (const auto& [path, text] : std::vector<std::pair<std::string, std::string>>{
-           {"CLSID\\{Both}", "user both"},
-           {"CLSID\\{Machine}", "machine object"},
-           {"CLSID\\{User}", "user object"}}) {
+  for (const auto& [path, text] :
+       std::vector<std::pair<std::string, std::string>>{{"CLSID\\{Both}", "user both"},
+                                                        {"CLSID\\{Machine}", "machine object"},
+                                                        {"CLSID\\{User}", "user object"}}) {
     reader.CloseKey();
     ASSERT_TRUE(reader.OpenKey(path)) << path;
     EXPECT_EQ(reader.ReadString(""), text) << path;
@@ -153,8 +152,8 @@ TEST_F(HiveRegistryTest, ValuesComeBackAsTheAnsiFunctionsReturnThem) {
   auto key = registry_->Open(RootKey::kLocalMachine,
                              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", Access::kRead);
   ASSERT_NE(key, nullptr);
-  EXPECT_EQ(key->ValueNames(), (Names{"Sz", "NoNul", "Expand", "Multi", "Dword", "Binary",
-                                      "Empty", "Link", "Accent", ""}));
+  EXPECT_EQ(key->ValueNames(), (Names{"Sz", "NoNul", "Expand", "Multi", "Dword", "Binary", "Empty",
+                                      "Link", "Accent", ""}));
   struct Case {
     const char* name;
     uint32_t type;
@@ -325,11 +324,10 @@ TEST(HiveOpen, RefusesWhatIsNoHiveWithAnErrorNamingIt) {
     std::string bytes;
     const char* message;
   };
-  for (const auto& c : {Case{"empty", "", "too short"}, Case{"header only", good.substr(0, 4096),
-                                                            "root key"},
-                        Case{"truncated", good.substr(0, 1000), "too short"},
-                        Case{"signature", bad_signature, "no regf"},
-                        Case{"root", bad_root, "root key"}}) {
+  for (const auto& c :
+       {Case{"empty", "", "too short"}, Case{"header only", good.substr(0, 4096), "root key"},
+        Case{"truncated", good.substr(0, 1000), "too short"},
+        Case{"signature", bad_signature, "no regf"}, Case{"root", bad_root, "root key"}}) {
     try {
       Hive::FromBytes(c.bytes, "D:\\img\\SOFTWARE");
       ADD_FAILURE() << c.name << " opened";

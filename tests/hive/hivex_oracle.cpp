@@ -28,19 +28,18 @@ std::unique_ptr<HivexApi> LoadHivex() {
   void* library = dlopen("libhivex.so.0", RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) return nullptr;
   auto api = std::make_unique<HivexApi>();
-  const bool ok = Load(library, "hivex_open", api->open) &&
-                  Load(library, "hivex_close", api->close) &&
-                  Load(library, "hivex_root", api->root) &&
-                  Load(library, "hivex_node_name", api->node_name) &&
-                  Load(library, "hivex_node_children", api->node_children) &&
-                  Load(library, "hivex_node_get_child", api->node_get_child) &&
-                  Load(library, "hivex_node_values", api->node_values) &&
-                  Load(library, "hivex_value_key", api->value_key) &&
-                  Load(library, "hivex_value_value", api->value_value) &&
-                  Load(library, "hivex_node_add_child", api->node_add_child) &&
-                  Load(library, "hivex_node_delete_child", api->node_delete_child) &&
-                  Load(library, "hivex_node_set_values", api->node_set_values) &&
-                  Load(library, "hivex_commit", api->commit);
+  const bool ok =
+      Load(library, "hivex_open", api->open) && Load(library, "hivex_close", api->close) &&
+      Load(library, "hivex_root", api->root) && Load(library, "hivex_node_name", api->node_name) &&
+      Load(library, "hivex_node_children", api->node_children) &&
+      Load(library, "hivex_node_get_child", api->node_get_child) &&
+      Load(library, "hivex_node_values", api->node_values) &&
+      Load(library, "hivex_value_key", api->value_key) &&
+      Load(library, "hivex_value_value", api->value_value) &&
+      Load(library, "hivex_node_add_child", api->node_add_child) &&
+      Load(library, "hivex_node_delete_child", api->node_delete_child) &&
+      Load(library, "hivex_node_set_values", api->node_set_values) &&
+      Load(library, "hivex_commit", api->commit);
   return ok ? std::move(api) : nullptr;
 }
 
@@ -71,9 +70,7 @@ std::string Hex(std::string_view bytes) {
   return out;
 }
 
-std::string Utf8Name(const platform::HiveName& name) {
-  return platform::Utf16ToUtf8(name.Utf16());
-}
+std::string Utf8Name(const platform::HiveName& name) { return platform::Utf16ToUtf8(name.Utf16()); }
 
 class Comparison {
  public:
@@ -249,9 +246,8 @@ class HivexWriter {
         if (node == 0) break;
         auto list = ValuesOf(node);
         const std::string name = ToUtf8(code_page_, op.value_name);
-        std::erase_if(list, [&](const OwnedValue& v) {
-          return platform::EqualsIgnoreCase(v.name, name);
-        });
+        std::erase_if(
+            list, [&](const OwnedValue& v) { return platform::EqualsIgnoreCase(v.name, name); });
         if (op.kind == Kind::kSetValue) {
           list.push_back({name, static_cast<hive_type>(op.type), StoredData(op, code_page_)});
         }

@@ -35,11 +35,11 @@ struct HivexApi {
 const HivexApi* Hivex();
 
 // Skips the calling test when hivex is missing.
-#define REQUIRE_HIVEX()                                               \
-  do {                                                                \
-    if (::tarnscan::testing::Hivex() == nullptr) {                    \
-      GTEST_SKIP() << "libhivex.so.0 is not installed";               \
-    }                                                                 \
+#define REQUIRE_HIVEX()                                 \
+  do {                                                  \
+    if (::tarnscan::testing::Hivex() == nullptr) {      \
+      GTEST_SKIP() << "libhivex.so.0 is not installed"; \
+    }                                                   \
   } while (0)
 
 // A fresh folder under the system's temporary folder, removed with the
@@ -74,8 +74,7 @@ void WriteHiveFromReg(std::string_view reg_text, std::string_view mount, const s
 // every difference in key names, value names, types and data. Keys whose
 // children hivex cannot list (its 70,000 subkey limit) are compared no
 // deeper. `keys_compared` counts the keys both read.
-std::vector<std::string> CompareWithHivex(const std::string& path,
-                                          const platform::Hive& hive,
+std::vector<std::string> CompareWithHivex(const std::string& path, const platform::Hive& hive,
                                           size_t* keys_compared = nullptr,
                                           size_t* values_compared = nullptr);
 

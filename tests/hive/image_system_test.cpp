@@ -1,6 +1,8 @@
 // A Windows system at rest built as a folder: hives written by hivex from
 // .reg text, profiles, files with non-ASCII names; read as the scanner
 // reads a mounted image.
+#include "platform/offline/image_system.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,7 +16,6 @@
 #include "main/scan_driver.h"
 #include "main/startup.h"
 #include "platform/offline/image_file_system.h"
-#include "platform/offline/image_system.h"
 #include "platform/registry_reader.h"
 
 namespace tarnscan::testing {
@@ -66,8 +67,9 @@ constexpr char kDefault[] =
     "\"s1159\"=\"vorm.\"\r\n";
 
 std::string UserReg(const char* name, const char* short_date) {
-  return std::string("REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
-                     "CurrentVersion\\Run]\r\n\"who\"=\"") +
+  return std::string(
+             "REGEDIT4\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
+             "CurrentVersion\\Run]\r\n\"who\"=\"") +
          name + "\"\r\n[HKEY_CURRENT_USER\\Control Panel\\International]\r\n\"sShortDate\"=\"" +
          short_date + "\"\r\n\"sTimeFormat\"=\"HH:mm:ss\"\r\n";
 }
@@ -97,8 +99,9 @@ class ImageFixture : public ::testing::Test {
     WriteHiveFromReg(UserReg("joe", "dd.MM.yyyy"), "HKEY_CURRENT_USER",
                      profiles + "/joe/NTUSER.DAT");
     WriteHiveFromReg(kClasses, "HKEY_CURRENT_USER\\Software\\Classes",
-                     profiles + "/joe/Local Settings/Application Data/Microsoft/Windows/"
-                                "UsrClass.dat");
+                     profiles +
+                         "/joe/Local Settings/Application Data/Microsoft/Windows/"
+                         "UsrClass.dat");
     WriteHiveFromReg(UserReg("ann", "yyyy-MM-dd"), "HKEY_CURRENT_USER",
                      profiles + "/ann/ntuser.dat");
     SetWriteTime(profiles + "/ann/ntuser.dat", 1000000000);
@@ -263,12 +266,11 @@ TEST_F(ImageFixture, AWholeScanLeavesTheImageAsItWas) {
     Startup(context);
     std::string report;
     const ScanResult result = RunScan(
-        context, ReportTarget{dir_.File("report.txt"),
-                              [&](const std::string& bytes) { report = bytes; }});
+        context,
+        ReportTarget{dir_.File("report.txt"), [&](const std::string& bytes) { report = bytes; }});
     EXPECT_TRUE(result.completed) << result.error;
     // The header shows the scan ran on the image's clock and date pictures.
-    EXPECT_NE(report.find("Logfile created on: 01.07.2024 12:00:00"), std::string::npos)
-        << report;
+    EXPECT_NE(report.find("Logfile created on: 01.07.2024 12:00:00"), std::string::npos) << report;
   }
   EXPECT_EQ(ImageFingerprint(root_), before);
 }

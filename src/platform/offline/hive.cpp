@@ -146,11 +146,12 @@ bool NamesEqual(std::u16string_view upper_target, const HiveName& name) {
 // Opening
 
 Hive::Hive(std::string name, std::string owned, const void* mapping, size_t mapped_size)
-    : name_(std::move(name)), owned_(std::move(owned)), mapping_(mapping),
+    : name_(std::move(name)),
+      owned_(std::move(owned)),
+      mapping_(mapping),
       mapped_size_(mapped_size) {
-  bytes_ = mapping_ != nullptr
-               ? std::string_view(static_cast<const char*>(mapping_), mapped_size_)
-               : std::string_view(owned_);
+  bytes_ = mapping_ != nullptr ? std::string_view(static_cast<const char*>(mapping_), mapped_size_)
+                               : std::string_view(owned_);
 }
 
 Hive::~Hive() {
@@ -168,8 +169,7 @@ std::unique_ptr<Hive> Hive::OpenFile(const std::string& path) {
   const size_t size = static_cast<size_t>(facts.st_size);
   if (size < kHiveBaseBlockSize) {
     close(fd);
-    throw HiveError(path + ": too short for a registry hive (" + std::to_string(size) +
-                    " bytes)");
+    throw HiveError(path + ": too short for a registry hive (" + std::to_string(size) + " bytes)");
   }
   void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   close(fd);
@@ -253,8 +253,8 @@ std::optional<HiveName> Hive::NameOf(Cell key_cell, HiveDamage* damage) const {
 // ---------------------------------------------------------------------------
 // Subkeys
 
-Hive::Lookup Hive::SearchLeaf(std::string_view list, std::u16string_view upper_name,
-                              Cell* found, HiveDamage* damage) const {
+Hive::Lookup Hive::SearchLeaf(std::string_view list, std::u16string_view upper_name, Cell* found,
+                              HiveDamage* damage) const {
   const size_t stride = LeafStride(list);
   const size_t count = Le16(list, 2);
   if (count > (list.size() - 4) / stride) {
@@ -282,8 +282,8 @@ Hive::Lookup Hive::SearchLeaf(std::string_view list, std::u16string_view upper_n
   return Lookup::kMissing;
 }
 
-Hive::Lookup Hive::SearchRoot(std::string_view list, std::u16string_view upper_name,
-                              Cell* found, HiveDamage* damage) const {
+Hive::Lookup Hive::SearchRoot(std::string_view list, std::u16string_view upper_name, Cell* found,
+                              HiveDamage* damage) const {
   const size_t count = Le16(list, 2);
   if (count > (list.size() - 4) / 4) {
     SetDamage(damage, 0, "subkey index longer than its cell");
@@ -326,8 +326,8 @@ Hive::Lookup Hive::SearchRoot(std::string_view list, std::u16string_view upper_n
   return SearchLeaf(*leaf, upper_name, found, damage);
 }
 
-Hive::Lookup Hive::FindSubkey(const HiveKeyNode& key, std::u16string_view upper_name,
-                              Cell* found, HiveDamage* damage) const {
+Hive::Lookup Hive::FindSubkey(const HiveKeyNode& key, std::u16string_view upper_name, Cell* found,
+                              HiveDamage* damage) const {
   if (key.subkey_count == 0) return Lookup::kMissing;
   const auto list = CellData(key.subkey_list);
   if (!list || list->size() < 4) {
@@ -420,8 +420,8 @@ std::optional<HiveValueNode> Hive::Value(Cell cell, HiveDamage* damage) const {
 
 std::optional<std::string> Hive::ValueData(const HiveValueNode& value, HiveDamage* damage) const {
   if (value.resident) {
-    if (value.data_size > 4) return SetDamage(damage, value.cell, "resident data over 4 bytes"),
-                                    std::nullopt;
+    if (value.data_size > 4)
+      return SetDamage(damage, value.cell, "resident data over 4 bytes"), std::nullopt;
     std::string bytes(4, '\0');
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value.data >> (8 * i)) & 0xFF);
     bytes.resize(value.data_size);
@@ -441,8 +441,7 @@ std::optional<std::string> Hive::ValueData(const HiveValueNode& value, HiveDamag
   const size_t segments = Le16(*cell, 2);
   const auto list = CellData(Le32(*cell, 4));
   if (!list || segments > list->size() / 4) {
-    return SetDamage(damage, value.data, "big data segment list outside the hive"),
-           std::nullopt;
+    return SetDamage(damage, value.data, "big data segment list outside the hive"), std::nullopt;
   }
   std::string bytes;
   bytes.reserve(value.data_size);

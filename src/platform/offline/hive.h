@@ -90,7 +90,7 @@ struct HiveValueNode {
   uint32_t type = 0;
   uint32_t data_size = 0;  // without the resident bit
   bool resident = false;
-  Cell data = 0;           // the cell, or the bytes themselves when resident
+  Cell data = 0;  // the cell, or the bytes themselves when resident
   HiveName name;
 };
 
@@ -137,8 +137,7 @@ class Hive {
 
   // The cells of the key's values in stored order; false when the list is
   // damaged.
-  bool Values(const HiveKeyNode& key, std::vector<Cell>& cells,
-              HiveDamage* damage = nullptr) const;
+  bool Values(const HiveKeyNode& key, std::vector<Cell>& cells, HiveDamage* damage = nullptr) const;
   std::optional<HiveValueNode> Value(Cell cell, HiveDamage* damage = nullptr) const;
   // Raw data bytes (big data segments joined); nullopt when damaged.
   std::optional<std::string> ValueData(const HiveValueNode& value,

@@ -27,7 +27,8 @@ uint32_t Le32(std::string_view bytes, size_t at) {
 }
 
 uint64_t Le64(std::string_view bytes, size_t at) {
-  return static_cast<uint64_t>(Le32(bytes, at)) | (static_cast<uint64_t>(Le32(bytes, at + 4)) << 32);
+  return static_cast<uint64_t>(Le32(bytes, at)) |
+         (static_cast<uint64_t>(Le32(bytes, at + 4)) << 32);
 }
 
 void Put32(std::string& bytes, size_t at, uint32_t value) {
@@ -101,8 +102,8 @@ std::optional<HiveReplay> ReplayNewFormat(std::string_view primary, const HiveHe
       const uint32_t new_bins_size = Le32(entry, 16);
       const uint32_t pages = Le32(entry, 20);
       // A torn entry or a gap in the sequence ends the replay.
-      if (sequence != next || Marvin32(entry.substr(kEntryHeaderSize), kHiveLogSeed) !=
-                                  Le64(entry, 24) ||
+      if (sequence != next ||
+          Marvin32(entry.substr(kEntryHeaderSize), kHiveLogSeed) != Le64(entry, 24) ||
           Marvin32(entry.substr(0, 32), kHiveLogSeed) != Le64(entry, 32) ||
           new_bins_size % kPage != 0 || new_bins_size > size_limit ||
           pages > (size - kEntryHeaderSize) / 8) {
@@ -296,12 +297,13 @@ std::unique_ptr<Hive> OpenHiveWithLogs(const std::string& path, bool replay_logs
   if (!dirty) return hive_or_bytes;
   if (!replay_logs) {
     if (hive_or_bytes == nullptr) return Hive::OpenFile(path);  // throws the real error
-    if (warn) warn("warning: registry hive " + path +
-                   " was not closed cleanly; read as it stands without its logs");
+    if (warn)
+      warn("warning: registry hive " + path +
+           " was not closed cleanly; read as it stands without its logs");
     return hive_or_bytes;
   }
-  const std::string primary = hive_or_bytes ? std::string(hive_or_bytes->Bytes())
-                                            : ReadWholeFile(path);
+  const std::string primary =
+      hive_or_bytes ? std::string(hive_or_bytes->Bytes()) : ReadWholeFile(path);
   std::string why;
   if (auto replay = ReplayHiveLogs(primary, LogsBeside(path), &why)) {
     try {

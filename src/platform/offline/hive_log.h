@@ -34,9 +34,9 @@ struct HiveLogFile {
 };
 
 struct HiveReplay {
-  std::string bytes;        // the recovered hive file
-  std::string log_name;     // the log(s) applied
-  uint32_t entries = 0;     // log entries applied (old format: 1)
+  std::string bytes;     // the recovered hive file
+  std::string log_name;  // the log(s) applied
+  uint32_t entries = 0;  // log entries applied (old format: 1)
 };
 
 // The Marvin32 hash the new-format logs use, with their seed.

@@ -74,8 +74,11 @@ class HiveKey final : public RegistryKey {
   HiveKey(const HiveRegistry& registry, std::shared_ptr<const Hive> hive,
           std::optional<HiveKeyNode> node, std::vector<std::string> mounted_children,
           std::string where)
-      : registry_(registry), hive_(std::move(hive)), node_(node),
-        mounted_children_(std::move(mounted_children)), where_(std::move(where)) {}
+      : registry_(registry),
+        hive_(std::move(hive)),
+        node_(node),
+        mounted_children_(std::move(mounted_children)),
+        where_(std::move(where)) {}
 
   std::vector<std::string> SubKeyNames() const override {
     std::vector<std::string> names;
@@ -125,8 +128,8 @@ class HiveKey final : public RegistryKey {
         registry_.Warn(*hive_, damage, where_ + " value '" + std::string(name) + "'");
         return false;
       }
-      found = RegistryValue{value.type,
-                            AnsiData(value.type, std::move(*data), registry_.code_page())};
+      found =
+          RegistryValue{value.type, AnsiData(value.type, std::move(*data), registry_.code_page())};
       return false;
     });
     return found;
@@ -167,10 +170,9 @@ class MergedClassesKey final : public RegistryKey {
   std::vector<std::string> SubKeyNames() const override {
     std::vector<std::string> names = user_->SubKeyNames();
     for (auto& name : machine_->SubKeyNames()) {
-      const auto at = std::lower_bound(names.begin(), names.end(), name,
-                                       [](const std::string& a, const std::string& b) {
-                                         return CompareIgnoreCase(a, b) < 0;
-                                       });
+      const auto at = std::lower_bound(
+          names.begin(), names.end(), name,
+          [](const std::string& a, const std::string& b) { return CompareIgnoreCase(a, b) < 0; });
       if (at == names.end() || !EqualsIgnoreCase(*at, name)) names.insert(at, std::move(name));
     }
     return names;
@@ -329,8 +331,7 @@ std::optional<HiveRegistry::Resolved> HiveRegistry::Resolve(
   return std::nullopt;
 }
 
-std::unique_ptr<RegistryKey> HiveRegistry::Open(RootKey root, std::string_view path,
-                                                Access) const {
+std::unique_ptr<RegistryKey> HiveRegistry::Open(RootKey root, std::string_view path, Access) const {
   if (root == RootKey::kClassesRoot) return OpenClasses(path);
   const auto parts = Components(path);
   if (!parts) return nullptr;

@@ -82,7 +82,8 @@ class Layout {
  private:
   void StartBin(size_t cell_size) {
     CloseBin();
-    const size_t size = std::max(kBinSize, (cell_size + kBinHeader + kBinSize - 1) & ~(kBinSize - 1));
+    const size_t size =
+        std::max(kBinSize, (cell_size + kBinHeader + kBinSize - 1) & ~(kBinSize - 1));
     const size_t start = bins_.size();
     bins_.resize(start + size, '\0');
     PutBytes(start, "hbin");
@@ -148,7 +149,8 @@ class Serializer {
     layout_.Put32(d + 36, static_cast<uint32_t>(value_cells.size()));
     if (!value_cells.empty()) {
       const uint32_t list = layout_.Allocate(value_cells.size() * 4);
-      for (size_t i = 0; i < value_cells.size(); ++i) layout_.Put32(list + 4 + i * 4, value_cells[i]);
+      for (size_t i = 0; i < value_cells.size(); ++i)
+        layout_.Put32(list + 4 + i * 4, value_cells[i]);
       layout_.Put32(d + 40, list);
     }
     layout_.Put32(d + 60, longest_name);
@@ -169,8 +171,8 @@ class Serializer {
     layout_.Put32(d + 8, security_);
     layout_.Put32(d + 12, static_cast<uint32_t>(key_count));
     layout_.Put32(d + 16, sizeof(kDescriptor));
-    layout_.PutBytes(d + 20, std::string_view(reinterpret_cast<const char*>(kDescriptor),
-                                              sizeof(kDescriptor)));
+    layout_.PutBytes(
+        d + 20, std::string_view(reinterpret_cast<const char*>(kDescriptor), sizeof(kDescriptor)));
   }
 
   uint32_t WriteLeaf(const std::pair<uint32_t, uint32_t>* entries, size_t count) {

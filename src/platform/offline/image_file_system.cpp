@@ -1,7 +1,5 @@
 #include "platform/offline/image_file_system.h"
 
-#include "platform/offline/hive.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +9,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+
+#include "platform/offline/hive.h"
 
 namespace tarnscan::platform {
 namespace {
@@ -23,8 +23,11 @@ constexpr uint32_t kDosInfoAttrib = 0x1;
 bool IsValidUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t len = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3
-                                     : (lead >> 3) == 30 ? 4 : 0;
+    const size_t len = lead < 0x80         ? 1
+                       : (lead >> 5) == 6  ? 2
+                       : (lead >> 4) == 14 ? 3
+                       : (lead >> 3) == 30 ? 4
+                                           : 0;
     if (len == 0 || i + len > text.size()) return false;
     for (size_t k = 1; k < len; ++k) {
       if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -124,8 +127,8 @@ std::optional<uint32_t> ParseDosAttrib(std::string_view value) {
     return v;
   };
   if (value.size() < 8) return std::nullopt;
-  const unsigned version = static_cast<unsigned char>(value[0]) |
-                           (static_cast<unsigned char>(value[1]) << 8);
+  const unsigned version =
+      static_cast<unsigned char>(value[0]) | (static_cast<unsigned char>(value[1]) << 8);
   if (version == 1) return le32(4);
   if (version >= 3 && version <= 5 && value.size() >= 12) {
     if ((le32(4) & kDosInfoAttrib) == 0) return std::nullopt;
@@ -185,9 +188,9 @@ std::optional<std::string> ImageFileSystem::HostPath(std::string_view path) cons
   for (auto part : split->second) {
     const Listing& listing = ListHost(host);
     const std::u16string upper = Upper(code_page_.ToUtf16(part));
-    const auto it = std::lower_bound(
-        listing.names.begin(), listing.names.end(), upper,
-        [](const Name& n, const std::u16string& key) { return n.upper < key; });
+    const auto it =
+        std::lower_bound(listing.names.begin(), listing.names.end(), upper,
+                         [](const Name& n, const std::u16string& key) { return n.upper < key; });
     if (it == listing.names.end() || it->upper != upper) return std::nullopt;
     host += "/" + it->host;
   }
@@ -216,8 +219,7 @@ std::optional<FileEntry> ImageFileSystem::EntryOf(const std::string& host_path,
   return entry;
 }
 
-std::vector<FileEntry> ImageFileSystem::List(std::string_view folder,
-                                             std::string_view mask) const {
+std::vector<FileEntry> ImageFileSystem::List(std::string_view folder, std::string_view mask) const {
   std::vector<FileEntry> entries;
   const auto host = HostPath(folder);
   if (!host) return entries;

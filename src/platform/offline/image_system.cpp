@@ -49,8 +49,10 @@ std::optional<FileTime> TransitionLocal(const TimeZoneRule::Date& date, int year
   }
   local.day = 1;
   const int64_t first = CalendarToFileTime(local);
-  const int first_day_of_week = static_cast<int>((first / kTicksPerDay + 1) % 7);  // 1601-01-01: Mon
-  int day = 1 + (date.day_of_week - first_day_of_week + 7) % 7 + (std::clamp(date.week, 1, 5) - 1) * 7;
+  const int first_day_of_week =
+      static_cast<int>((first / kTicksPerDay + 1) % 7);  // 1601-01-01: Mon
+  int day =
+      1 + (date.day_of_week - first_day_of_week + 7) % 7 + (std::clamp(date.week, 1, 5) - 1) * 7;
   while (day > DaysInMonth(year, date.month)) day -= 7;
   local.day = day;
   return CalendarToFileTime(local);
@@ -326,7 +328,8 @@ class ImageLoader {
          {std::pair<std::string, std::string>{"%SystemDrive%", drive},
           {"%SystemRoot%", drive + "\\" + windows_name},
           {"%windir%", drive + "\\" + windows_name}}) {
-      for (size_t at = 0; (at = UpperCase(path).find(UpperCase(variable), at)) != std::string::npos;) {
+      for (size_t at = 0;
+           (at = UpperCase(path).find(UpperCase(variable), at)) != std::string::npos;) {
         path.replace(at, variable.size(), value);
         at += value.size();
       }
