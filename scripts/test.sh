@@ -17,14 +17,14 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNSCAN_BENCH
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
 
-echo "== sanitizer build"
+echo "== release done at ${SECONDS}s; sanitizer build"
 CC=clang CXX=clang++ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DTARNSCAN_SANITIZE=ON -DTARNSCAN_FUZZ=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
-echo "== fuzzing, ${fuzz_seconds}s per target"
+echo "== sanitizer tests done at ${SECONDS}s; fuzzing, ${fuzz_seconds}s per target"
 for fuzzer in build/sanitize/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
@@ -42,4 +42,4 @@ if [ -x scripts/test-windows.sh ]; then
   echo "== Windows program under Wine"
   ./scripts/test-windows.sh
 fi
-echo "== all tests passed"
+echo "== all tests passed in ${SECONDS}s"
