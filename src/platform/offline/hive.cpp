@@ -145,6 +145,24 @@ bool NamesEqual(std::u16string_view upper_target, const HiveName& name) {
 // ---------------------------------------------------------------------------
 // Opening
 
+int OpenForReading(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME);
+  if (fd < 0 && errno == EPERM) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  return fd;
+}
+
+std::optional<std::string> ReadFileForReading(const std::string& path) {
+  const int fd = OpenForReading(path);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, static_cast<size_t>(n));
+  close(fd);
+  if (n < 0) return std::nullopt;
+  return bytes;
+}
+
 Hive::Hive(std::string name, std::string owned, const void* mapping, size_t mapped_size)
     : name_(std::move(name)),
       owned_(std::move(owned)),
@@ -159,7 +177,7 @@ Hive::~Hive() {
 }
 
 std::unique_ptr<Hive> Hive::OpenFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenForReading(path);
   if (fd < 0) throw HiveError(path + ": " + std::strerror(errno));
   struct stat facts {};
   if (fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {

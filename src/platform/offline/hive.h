@@ -32,6 +32,12 @@ class HiveError : public std::runtime_error {
 
 using Cell = uint32_t;
 
+// open(O_RDONLY) of a file of the scanned image, leaving even its access
+// time alone where the host allows it (O_NOATIME). -1 on failure.
+int OpenForReading(const std::string& path);
+// The whole file through OpenForReading; nullopt when it cannot be read.
+std::optional<std::string> ReadFileForReading(const std::string& path);
+
 constexpr size_t kHiveBaseBlockSize = 4096;
 
 // The fields of the base block that the reader and log replay use.

@@ -3,8 +3,6 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "platform/text.h"
 
@@ -196,11 +194,9 @@ std::optional<HiveReplay> ReplayOldFormat(std::string_view primary, const HiveHe
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw HiveError(path + ": cannot be read");
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  auto bytes = ReadFileForReading(path);
+  if (!bytes) throw HiveError(path + ": cannot be read");
+  return std::move(*bytes);
 }
 
 // FILE.LOG, FILE.LOG1 and FILE.LOG2 beside the hive, in that order.

@@ -256,7 +256,7 @@ std::optional<FileEntry> ImageFileSystem::Stat(std::string_view path) const {
 std::unique_ptr<InputFile> ImageFileSystem::OpenExclusive(std::string_view path) const {
   const auto host = HostPath(path);
   if (!host) throw FileError("Cannot open file \"" + std::string(path) + "\". File not found");
-  const int fd = open(host->c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenForReading(*host);
   struct stat facts {};
   if (fd < 0 || fstat(fd, &facts) != 0 || S_ISDIR(facts.st_mode)) {
     if (fd >= 0) close(fd);
