@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -154,8 +155,12 @@ class Comparison {
         continue;
       }
       ++values_;
-      if (static_cast<uint32_t>(type) != value->type) {
-        Differ(where + ": type " + std::to_string(type) + " vs " + std::to_string(value->type));
+      // hivex stores any 32-bit type in its enum; read it as the number.
+      uint32_t raw_type = 0;
+      std::memcpy(&raw_type, &type, sizeof raw_type);
+      if (raw_type != value->type) {
+        Differ(where + ": type " + std::to_string(raw_type) + " vs " +
+               std::to_string(value->type));
       } else if (!data || *data != std::string_view(hivex_data.get(), length)) {
         Differ(where + ": data " + Hex(std::string_view(hivex_data.get(), length)) + " vs " +
                (data ? Hex(*data) : std::string("(unreadable)")));
