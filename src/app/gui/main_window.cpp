@@ -63,7 +63,7 @@ std::string CurrentFolder() {
 
 }  // namespace
 
-MainWindow::MainWindow() : system_(platform::MakeLiveSystem(&shell_)) {}
+MainWindow::MainWindow() { system_ = platform::MakeLiveSystem(&shell_); }
 
 MainWindow::~MainWindow() {
   if (worker_.joinable()) worker_.join();

@@ -1,6 +1,9 @@
 // test-version-facts FOLDER: one line of version facts (version_facts_row.h)
 // for every executable file of FOLDER, read through the live backend
 // (GetFileVersionInfoA / VerQueryValueA), in name order.
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
 #include <iostream>
 
@@ -12,6 +15,8 @@
 using namespace tarnscan;
 
 int main(int argc, char** argv) {
+  // The bytes as they are: no CR added before each LF.
+  _setmode(_fileno(stdout), _O_BINARY);
   if (argc != 2) {
     std::cerr << "usage: test-version-facts FOLDER\n";
     return 2;

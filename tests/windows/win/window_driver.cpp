@@ -12,6 +12,8 @@
 //   close SECONDS               closes the program's window and waits until it is gone
 #include "platform/win32/handles.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <commctrl.h>
 
 #include <algorithm>
@@ -222,6 +224,8 @@ int Close(double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The bytes as they are: no CR added before each LF.
+  _setmode(_fileno(stdout), _O_BINARY);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const std::string command = args.empty() ? "" : args[0];
   auto number = [&](size_t i) { return std::atof(args[i].c_str()); };
