@@ -269,9 +269,9 @@ TEST(HiveLog, ReplaysTheLogOfTheFuzzSeed) {
   platform::HiveRegistry registry(*code_page);
   registry.Mount(platform::RootKey::kLocalMachine, "SOFTWARE",
                  Hive::FromBytes(replay->bytes, "seed"));
-  const auto run = registry.Open(platform::RootKey::kLocalMachine,
-                                 "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                 platform::Access::kRead);
+  const auto run =
+      registry.Open(platform::RootKey::kLocalMachine,
+                    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", platform::Access::kRead);
   ASSERT_NE(run, nullptr);
   EXPECT_EQ(run->Value("ctfmon")->data, std::string("C:\\WINDOWS\\system32\\ctfmon.exe") + '\0');
   EXPECT_EQ(run->Value("big")->data.size(), 256u * 80u);

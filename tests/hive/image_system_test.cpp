@@ -351,3 +351,68 @@ TEST(TimeZone, DaylightTimeFollowsTheRuleOfEachYear) {
 
 }  // namespace
 }  // namespace tarnscan::testing
+
+namespace tarnscan::testing {
+namespace {
+
+std::string RealData(const std::string& relative) {
+  return std::string(TARNSCAN_REALDATA_DIR) + "/" + relative;
+}
+
+// An image of real Windows 10 hives: a dirty SYSTEM without logs, a dirty
+// NTUSER.DAT whose logs continue it, a dirty UsrClass.dat whose logs do
+// not.
+TEST(RealImage, ReadsRealHivesWithTheirLogsAsWindowsWould) {
+  if (Hivex() == nullptr) GTEST_SKIP() << "libhivex.so.0 is not installed";
+  const std::string user = RealData("hives/win10/NTUSER-tony.DAT");
+  if (!fs::exists(user)) GTEST_SKIP() << "missing " << user;
+  TempDir dir;
+  const std::string root = dir.File("c");
+  const std::string config = root + "/Windows/System32/config";
+  WriteFile(config + "/SYSTEM", Unxz(RealData("hives/win10/SYSTEM_WIN_10_1709.xz")));
+  WriteHiveFromReg(
+      "REGEDIT4\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\"
+      "S-1-5-21-7-1001]\r\n"
+      "\"ProfileImagePath\"=\"C:\\\\Users\\\\tony\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{Machine}]\r\n",
+      "HKEY_LOCAL_MACHINE\\SOFTWARE", config + "/SOFTWARE");
+  for (const char* suffix : {"", ".LOG1", ".LOG2"}) {
+    WriteFile(root + "/Users/tony/NTUSER.DAT" + suffix, ReadFile(user + suffix));
+    WriteFile(root + "/Users/tony/AppData/Local/Microsoft/Windows/UsrClass.dat" + suffix,
+              ReadFile(RealData("hives/win10/UsrClass-2018.dat") + suffix));
+  }
+
+  platform::ImageOptions options;
+  options.root = root;
+  std::vector<std::string> messages;
+  options.message = [&](const std::string& line) { messages.push_back(line); };
+  const auto system = platform::LoadImageSystem(options);
+  const auto& registry = *system.registry;
+
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_NE(messages[0].find(config + "/SYSTEM"), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("no transaction log"), std::string::npos) << messages[0];
+  EXPECT_TRUE(messages[1].starts_with("user: tony (C:\\Users\\tony")) << messages[1];
+  EXPECT_NE(messages[2].find("UsrClass.dat"), std::string::npos) << messages[2];
+  EXPECT_NE(messages[2].find("continues"), std::string::npos) << messages[2];
+
+  EXPECT_EQ(system.code_page->Id(), 1252);
+  const auto catalog = registry.Open(RootKey::kLocalMachine,
+                                     "SYSTEM\\CurrentControlSet\\Services\\WinSock2\\Parameters\\"
+                                     "Protocol_Catalog9\\Catalog_Entries",
+                                     platform::Access::kRead);
+  ASSERT_NE(catalog, nullptr);
+  EXPECT_EQ(catalog->SubKeyNames().size(), 16u);
+  EXPECT_EQ(ReadString(registry, RootKey::kCurrentUser,
+                       "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "OneDrive"),
+            "\"C:\\Users\\tony\\AppData\\Local\\Microsoft\\OneDrive\\OneDrive.exe\" /background");
+  const auto clsid = registry.Open(RootKey::kClassesRoot, "CLSID", platform::Access::kRead);
+  ASSERT_NE(clsid, nullptr);
+  EXPECT_EQ(clsid->SubKeyNames().size(), 21u);  // the user's 20 and the machine's one
+  EXPECT_EQ(system.date_format.short_date, "M/d/yyyy");
+  EXPECT_EQ(system.date_format.long_time, "h:mm:ss tt");
+}
+
+}  // namespace
+}  // namespace tarnscan::testing
