@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <cctype>
 #include <string_view>
 
 #include "platform/text.h"
@@ -7,7 +8,9 @@
 namespace tarnscan {
 
 const char* const kUsage =
-    "usage: tarnscan --system DIR [--out FILE] [--patterns FILE] [--plugins DIR]\n"
+    "usage: tarnscan (--system DIR | --image ROOT [--user NAME] [--drive D=PATH]...\n"
+    "                 [--no-log-replay])\n"
+    "                [--out FILE] [--patterns FILE] [--plugins DIR]\n"
     "                [--addon NAME]... [--only NAMES] [--tick NAMES] [--untick NAMES]\n"
     "                [--as-of \"YYYY-MM-DD HH:MM:SS\"] [--encoding ansi|utf-8]\n"
     "                [--list-options] [--quiet]\n"
@@ -41,7 +44,8 @@ bool IsValueOption(std::string_view arg, bool needs_system) {
                                    "--tick", "--untick", "--as-of", "--encoding"}) {
     if (arg == option) return true;
   }
-  return needs_system && arg == "--system";
+  return needs_system && (arg == "--system" || arg == "--image" || arg == "--user" ||
+                          arg == "--drive");
 }
 
 }  // namespace
@@ -58,12 +62,24 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& lin
       line.list_options = true;
     } else if (arg == "--quiet") {
       line.quiet = true;
+    } else if (arg == "--no-log-replay" && needs_system) {
+      line.replay_logs = false;
     } else if (!IsValueOption(arg, needs_system)) {
       return "unknown option " + std::string(arg);
     } else if (!has_value) {
       return "missing value after " + std::string(arg);
     } else if (arg == "--system") {
       line.system_dir = value();
+    } else if (arg == "--image") {
+      line.image_root = value();
+    } else if (arg == "--user") {
+      line.user = value();
+    } else if (arg == "--drive") {
+      const std::string text = value();
+      if (text.size() < 3 || text[1] != '=' || !std::isalpha(static_cast<unsigned char>(text[0]))) {
+        return "--drive wants D=PATH, not '" + text + "'";
+      }
+      line.drives.emplace_back(platform::AsciiUpper(text[0]), text.substr(2));
     } else if (arg == "--out") {
       line.out_file = value();
     } else if (arg == "--patterns") {
@@ -88,7 +104,14 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLine& lin
       line.utf8 = text == "utf-8";
     }
   }
-  if (needs_system && line.system_dir.empty() && !line.help) return "--system DIR is required";
+  if (needs_system && !line.help) {
+    if (line.system_dir.empty() == line.image_root.empty()) {
+      return "give either --system DIR or --image ROOT";
+    }
+    if (line.image_root.empty() && (!line.user.empty() || !line.drives.empty())) {
+      return "--user and --drive go with --image";
+    }
+  }
   return {};
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,12 @@ namespace tarnscan {
 extern const char* const kUsage;
 
 struct CommandLine {
-  std::string system_dir;
+  std::string system_dir;  // --system: a system folder
+  // --image: the host folder of a Windows system drive at rest.
+  std::string image_root;
+  std::string user;                                  // --user: a profile folder name
+  std::vector<std::pair<char, std::string>> drives;  // --drive D=PATH
+  bool replay_logs = true;                           // off with --no-log-replay
   std::string out_file = "Tarnscan.Txt";
   std::string patterns_file = "patterns.txt";
   std::string plugins_dir;  // empty: "plugins" beside the program

@@ -108,7 +108,11 @@ TEST_F(Cli, UsageAndStartUpFailuresExitTwoWithOneLine) {
     std::string message;
   };
   const std::vector<Case> cases{
-      {"--only RunKeys", "--system DIR is required"},
+      {"--only RunKeys", "give either --system DIR or --image ROOT"},
+      {"--system " + Sample() + " --image /tmp " + Common(), "give either --system DIR or --image ROOT"},
+      {"--system " + Sample() + " --user Owner " + Common(), "--user and --drive go with --image"},
+      {"--image /tmp --drive DX " + Common(), "--drive wants D=PATH"},
+      {"--image " + (dir_ / "empty").string() + " " + Common(), "tarnscan: "},
       {"--system " + Sample() + " --bogus", "unknown option --bogus"},
       {"--system " + Sample() + " --only NoSuchBox " + Common(), "no option named 'NoSuchBox'"},
       {"--system " + Sample() + " --as-of 2026-13-01 " + Common(), "--as-of wants"},

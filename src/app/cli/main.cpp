@@ -13,6 +13,7 @@
 #include "platform/memory/memory_file_system.h"
 #include "platform/memory/system_folder.h"
 #include "platform/offline/host_files.h"
+#include "platform/offline/image_system.h"
 
 namespace fs = std::filesystem;
 using namespace tarnscan;
@@ -95,10 +96,28 @@ void ListOptions(const ScanOptions& options) {
   }
 }
 
+platform::System LoadSystem(const CommandLine& line) {
+  if (line.image_root.empty()) {
+    platform::SystemFolderOptions folder_options;
+    folder_options.as_of = line.as_of;
+    return platform::LoadSystemFolder(line.system_dir, folder_options);
+  }
+  if (const auto problem = platform::ReportPathProblem(line.out_file, line.image_root);
+      !problem.empty()) {
+    throw platform::ImageError(problem);
+  }
+  platform::ImageOptions image;
+  image.root = line.image_root;
+  image.user = line.user;
+  image.drives = line.drives;
+  image.replay_logs = line.replay_logs;
+  image.as_of = line.as_of;
+  if (line.quiet) image.message = [](const std::string&) {};
+  return platform::LoadImageSystem(image);
+}
+
 int Run(const CommandLine& line) {
-  platform::SystemFolderOptions folder_options;
-  folder_options.as_of = line.as_of;
-  platform::System system = platform::LoadSystemFolder(line.system_dir, folder_options);
+  platform::System system = LoadSystem(line);
 
   ScanOptions options;
   bool plugins_found = false;
@@ -169,6 +188,9 @@ int main(int argc, char** argv) {
   try {
     return Run(line);
   } catch (const platform::SystemFolderError& error) {
+    std::cerr << "tarnscan: " << error.what() << '\n';
+    return kExitUsage;
+  } catch (const platform::ImageError& error) {
     std::cerr << "tarnscan: " << error.what() << '\n';
     return kExitUsage;
   }

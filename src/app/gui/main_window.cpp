@@ -39,13 +39,13 @@ constexpr const char* kInitialMemo[] = {
     "",
 };
 
-HFONT MakeFont(const char* face, int points) {
+HFONT MakeFont(const char* face, int points, DWORD pitch_and_family) {
   HDC screen = GetDC(nullptr);
   const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
   ReleaseDC(nullptr, screen);
   return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, face);
+                     pitch_and_family, face);
 }
 
 void AppendToEdit(HWND edit, const std::string& text) {
@@ -165,8 +165,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void MainWindow::CreateControls() {
-  ui_font_ = MakeFont("MS Sans Serif", 8);
-  memo_font_ = MakeFont("Courier New", 8);
+  ui_font_ = MakeFont("MS Sans Serif", 8, DEFAULT_PITCH | FF_DONTCARE);
+  // Where Courier New is missing, another fixed-pitch font keeps the
+  // columns of the file lines in line.
+  memo_font_ = MakeFont("Courier New", 8, FIXED_PITCH | FF_MODERN);
   memo_brush_ = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
   auto add = [&](const char* window_class, const char* text, DWORD style, DWORD ex_style, int id) {
     HWND control = CreateWindowExA(ex_style, window_class, text, WS_CHILD | WS_VISIBLE | style, 0,

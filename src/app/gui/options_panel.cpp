@@ -15,14 +15,14 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 // The three columns, in panel pixels.
 constexpr int kMargin = 8;
 constexpr int kFolderLeft = kMargin;
-constexpr int kFolderWidth = 262;
+constexpr int kFolderWidth = 288;
 constexpr int kFolderRow = 22;
 constexpr int kRegistryLeft = kFolderLeft + kFolderWidth + kMargin;
-constexpr int kRegistryWidth = 330;
+constexpr int kRegistryWidth = 322;
 constexpr int kRegistryRow = 20;
 constexpr int kShowAllColumn = 276;  // from the registry group's left edge
 constexpr int kRightLeft = kRegistryLeft + kRegistryWidth + kMargin;
-constexpr int kRightWidth = 160;
+constexpr int kRightWidth = 150;
 constexpr int kGroupTop = kMargin;
 constexpr int kFirstRow = 24;   // below a group's caption
 constexpr int kButtonHeight = 25;
@@ -54,8 +54,10 @@ bool OptionsPanel::Create(HWND parent, HINSTANCE instance, HFONT font) {
   window_class.lpszClassName = kPanelClass;
   RegisterClassA(&window_class);  // fails harmlessly when already registered
 
-  panel_ = CreateWindowExA(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CHILD | WS_CLIPCHILDREN, 0,
-                           0, 0, 0, parent, nullptr, instance, this);
+  // No WS_CLIPCHILDREN: group boxes paint no inside, so the panel's own
+  // background must be painted under them.
+  panel_ = CreateWindowExA(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CHILD, 0, 0, 0, 0, parent,
+                           nullptr, instance, this);
   if (panel_ == nullptr) return false;
   boxes_.assign(OptionBoxes().size(), nullptr);
   CreateFolderGroup();
@@ -206,14 +208,14 @@ LRESULT CALLBACK OptionsPanel::Proc(HWND window, UINT message, WPARAM wparam, LP
     case WM_COMMAND:
       // The buttons belong to the main window's logic.
       return SendMessageA(GetParent(window), WM_COMMAND, wparam, lparam);
-    case WM_CTLCOLORSTATIC:
-      if (self != nullptr && reinterpret_cast<HWND>(lparam) == self->show_all_label_) {
-        auto dc = reinterpret_cast<HDC>(wparam);
-        SetTextColor(dc, kBlue);
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-      }
-      break;
+    case WM_CTLCOLORSTATIC: {
+      // Check boxes and labels on the panel's own face colour.
+      auto dc = reinterpret_cast<HDC>(wparam);
+      const bool label = self != nullptr && reinterpret_cast<HWND>(lparam) == self->show_all_label_;
+      SetTextColor(dc, label ? kBlue : GetSysColor(COLOR_BTNTEXT));
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
     default:
       break;
   }
