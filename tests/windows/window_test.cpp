@@ -78,6 +78,13 @@ TEST(Window, ScanWithEveryBoxUntickedGivesTheBareReport) {
   }
 }
 
+// The scan runs on a thread of its own; its report is the one the
+// offline command makes of the same prefix with the same options.
+TEST(Window, ScanWithTheStartStatesGivesTheOfflineReport) {
+  SKIP_WITHOUT_WINE_RESULTS();
+  ExpectSameReport(ResultFile("gui-report-default.txt"), ResultFile("linux-gui-default.txt"));
+}
+
 TEST(Window, MemoShowsTheReportAfterTheScan) {
   SKIP_WITHOUT_WINE_RESULTS();
   const std::string report = ResultFile("gui-report.txt");
