@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/byte_source.h"
+
 namespace tarnscan::platform {
 namespace {
 
@@ -20,21 +22,6 @@ constexpr uint32_t kResidentData = 0x80000000u;
 // Values longer than this are split into "db" segments from hive version
 // 1.4 on; each segment holds this many bytes.
 constexpr uint32_t kBigDataSegment = 16344;
-
-uint16_t Le16(std::string_view bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                               (static_cast<unsigned char>(bytes[at + 1]) << 8));
-}
-
-uint32_t Le32(std::string_view bytes, size_t at) {
-  return static_cast<uint32_t>(Le16(bytes, at)) |
-         (static_cast<uint32_t>(Le16(bytes, at + 2)) << 16);
-}
-
-int64_t Le64(std::string_view bytes, size_t at) {
-  return static_cast<int64_t>(static_cast<uint64_t>(Le32(bytes, at)) |
-                              (static_cast<uint64_t>(Le32(bytes, at + 4)) << 32));
-}
 
 bool SetDamage(HiveDamage* damage, Cell cell, const char* what) {
   if (damage != nullptr) {

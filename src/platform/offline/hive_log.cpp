@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/byte_source.h"
 #include "platform/text.h"
 
 namespace tarnscan::platform {
@@ -16,18 +17,6 @@ constexpr size_t kSector = 512;
 constexpr uint32_t kLogTypeOld = 1;
 constexpr uint32_t kLogTypeOldAlternate = 2;
 constexpr uint32_t kLogTypeNew = 6;
-
-uint32_t Le32(std::string_view bytes, size_t at) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at])) |
-         (static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8) |
-         (static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16) |
-         (static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24);
-}
-
-uint64_t Le64(std::string_view bytes, size_t at) {
-  return static_cast<uint64_t>(Le32(bytes, at)) |
-         (static_cast<uint64_t>(Le32(bytes, at + 4)) << 32);
-}
 
 void Put32(std::string& bytes, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
