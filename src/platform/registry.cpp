@@ -42,4 +42,14 @@ std::optional<RootKey> ParseRootKeyName(std::string_view name) {
   return std::nullopt;
 }
 
+std::optional<std::vector<std::string_view>> SplitKeyPath(std::string_view path) {
+  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  if (path.empty()) return std::vector<std::string_view>{};
+  auto parts = Split(path, '\\');
+  for (auto part : parts) {
+    if (part.empty()) return std::nullopt;
+  }
+  return parts;
+}
+
 }  // namespace tarnscan::platform

@@ -38,6 +38,11 @@ std::string_view RootKeyName(RootKey root);
 // Either long name or abbreviation (HKLM, HKCU, HKCR, HKU, HKCC), any case.
 std::optional<RootKey> ParseRootKeyName(std::string_view name);
 
+// The names of a key path. A single trailing backslash is tolerated, as
+// RegOpenKeyEx tolerates it; an empty name elsewhere ("a\\\\b") makes the
+// path invalid (nullopt). The empty path is the root itself.
+std::optional<std::vector<std::string_view>> SplitKeyPath(std::string_view path);
+
 // Value types, numbered as in winnt.h.
 enum : uint32_t {
   kRegNone = 0,

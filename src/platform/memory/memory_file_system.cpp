@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include "platform/offline/host_input_file.h"
 
 namespace tarnscan::platform {
 namespace {
@@ -52,52 +49,6 @@ class BytesFile final : public InputFile {
 
  private:
   std::string_view bytes_;
-  uint64_t position_ = 0;
-};
-
-// A file of the host, read with pread: no stream buffer between the disk
-// cache and the caller.
-class HostFile final : public InputFile {
- public:
-  HostFile(const std::string& host_path, std::string_view windows_path)
-      : fd_(::open(host_path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    struct stat facts {};
-    if (fd_ < 0 || ::fstat(fd_, &facts) != 0) {
-      Close();
-      throw FileError("Cannot open file \"" + std::string(windows_path) + "\"");
-    }
-    size_ = static_cast<uint64_t>(facts.st_size);
-  }
-  ~HostFile() override { Close(); }
-  HostFile(const HostFile&) = delete;
-  HostFile& operator=(const HostFile&) = delete;
-
-  uint64_t Size() const override { return size_; }
-  size_t ReadAt(uint64_t offset, void* out, size_t count) const override {
-    size_t total = 0;
-    while (total < count && offset + total < size_) {
-      const ssize_t n = ::pread(fd_, static_cast<char*>(out) + total, count - total,
-                                static_cast<off_t>(offset + total));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      total += static_cast<size_t>(n);
-    }
-    return total;
-  }
-  size_t Read(void* out, size_t count) override {
-    const size_t n = ReadAt(position_, out, count);
-    position_ += n;
-    return n;
-  }
-
- private:
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
-  int fd_;
-  uint64_t size_ = 0;
   uint64_t position_ = 0;
 };
 
@@ -194,7 +145,7 @@ std::unique_ptr<InputFile> MemoryFileSystem::OpenExclusive(std::string_view path
                     "\". The process cannot access the file because it is being used by "
                     "another process");
   }
-  if (!node->host_path.empty()) return std::make_unique<HostFile>(node->host_path, path);
+  if (!node->host_path.empty()) return OpenHostFile(node->host_path, path);
   return std::make_unique<BytesFile>(node->bytes);
 }
 

@@ -7,18 +7,6 @@ namespace {
 
 using Node = MemoryRegistry::Node;
 
-// Path components; a single trailing backslash is tolerated as Windows
-// does, an empty component elsewhere makes the path invalid.
-std::optional<std::vector<std::string_view>> Components(std::string_view path) {
-  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-  if (path.empty()) return std::vector<std::string_view>{};
-  auto parts = Split(path, '\\');
-  for (auto part : parts) {
-    if (part.empty()) return std::nullopt;
-  }
-  return parts;
-}
-
 class MemoryKey final : public RegistryKey {
  public:
   explicit MemoryKey(const Node& node) : node_(node) {}
@@ -65,7 +53,7 @@ const Node* MemoryRegistry::Find(RootKey root, std::string_view path) const {
 }
 
 Node* MemoryRegistry::FindMutable(RootKey root, std::string_view path) {
-  const auto parts = Components(path);
+  const auto parts = SplitKeyPath(path);
   if (!parts) return nullptr;
   Node* node = roots_.at(root).get();
   for (auto part : *parts) {
@@ -86,7 +74,7 @@ std::unique_ptr<RegistryKey> MemoryRegistry::Open(RootKey root, std::string_view
 
 Node& MemoryRegistry::CreateKey(RootKey root, std::string_view path) {
   Node* node = roots_.at(root).get();
-  const auto parts = Components(path);
+  const auto parts = SplitKeyPath(path);
   if (!parts) return *node;
   for (auto part : *parts) {
     auto it = node->children.find(part);
@@ -101,7 +89,7 @@ Node& MemoryRegistry::CreateKey(RootKey root, std::string_view path) {
 }
 
 void MemoryRegistry::DeleteKey(RootKey root, std::string_view path) {
-  const auto parts = Components(path);
+  const auto parts = SplitKeyPath(path);
   if (!parts || parts->empty()) return;
   Node* node = roots_.at(root).get();
   for (size_t i = 0; i + 1 < parts->size(); ++i) {

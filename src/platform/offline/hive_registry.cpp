@@ -8,18 +8,6 @@
 namespace tarnscan::platform {
 namespace {
 
-// Path components; a single trailing backslash is tolerated as Windows
-// does, an empty component elsewhere makes the path invalid.
-std::optional<std::vector<std::string_view>> Components(std::string_view path) {
-  if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-  if (path.empty()) return std::vector<std::string_view>{};
-  auto parts = Split(path, '\\');
-  for (auto part : parts) {
-    if (part.empty()) return std::nullopt;
-  }
-  return parts;
-}
-
 bool IsAscii(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -197,7 +185,7 @@ HiveRegistry::~HiveRegistry() = default;
 void HiveRegistry::Mount(RootKey root, std::string_view path, std::shared_ptr<const Hive> hive) {
   const Cell cell = hive->Root();
   MountPoint mount{root, {}, std::move(hive), cell};
-  for (auto part : Components(path).value_or(std::vector<std::string_view>{})) {
+  for (auto part : SplitKeyPath(path).value_or(std::vector<std::string_view>{})) {
     mount.parts.emplace_back(part);
   }
   mounts_.push_back(std::move(mount));
@@ -205,7 +193,7 @@ void HiveRegistry::Mount(RootKey root, std::string_view path, std::shared_ptr<co
 
 void HiveRegistry::MountEmpty(RootKey root, std::string_view path) {
   MountPoint mount{root, {}, nullptr, 0};
-  for (auto part : Components(path).value_or(std::vector<std::string_view>{})) {
+  for (auto part : SplitKeyPath(path).value_or(std::vector<std::string_view>{})) {
     mount.parts.emplace_back(part);
   }
   mounts_.push_back(std::move(mount));
@@ -213,12 +201,12 @@ void HiveRegistry::MountEmpty(RootKey root, std::string_view path) {
 
 bool HiveRegistry::MountAlias(RootKey root, std::string_view path, RootKey target_root,
                               std::string_view target_path) {
-  const auto target_parts = Components(target_path);
+  const auto target_parts = SplitKeyPath(target_path);
   if (!target_parts) return false;
   const auto target = Resolve(target_root, *target_parts);
   if (!target || !target->hive || !target->node) return false;
   MountPoint mount{root, {}, target->hive, target->node->cell};
-  for (auto part : Components(path).value_or(std::vector<std::string_view>{})) {
+  for (auto part : SplitKeyPath(path).value_or(std::vector<std::string_view>{})) {
     mount.parts.emplace_back(part);
   }
   mounts_.push_back(std::move(mount));
@@ -333,7 +321,7 @@ std::optional<HiveRegistry::Resolved> HiveRegistry::Resolve(
 
 std::unique_ptr<RegistryKey> HiveRegistry::Open(RootKey root, std::string_view path, Access) const {
   if (root == RootKey::kClassesRoot) return OpenClasses(path);
-  const auto parts = Components(path);
+  const auto parts = SplitKeyPath(path);
   if (!parts) return nullptr;
   auto resolved = Resolve(root, *parts);
   if (!resolved) return nullptr;
@@ -343,7 +331,7 @@ std::unique_ptr<RegistryKey> HiveRegistry::Open(RootKey root, std::string_view p
 }
 
 std::unique_ptr<RegistryKey> HiveRegistry::OpenClasses(std::string_view path) const {
-  const auto parts = Components(path);
+  const auto parts = SplitKeyPath(path);
   if (!parts) return nullptr;
   std::string below;
   for (auto part : *parts) {

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/offline/hive.h"
+#include "platform/offline/host_input_file.h"
 
 namespace tarnscan::platform {
 namespace {
@@ -73,36 +74,6 @@ std::u16string Upper(std::u16string text) {
 FileTime ToFileTime(const struct timespec& t) {
   return kUnixEpoch + static_cast<int64_t>(t.tv_sec) * 10000000LL + t.tv_nsec / 100;
 }
-
-class HostInputFile final : public InputFile {
- public:
-  HostInputFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
-  ~HostInputFile() override { close(fd_); }
-  HostInputFile(const HostInputFile&) = delete;
-  HostInputFile& operator=(const HostInputFile&) = delete;
-
-  uint64_t Size() const override { return size_; }
-  size_t ReadAt(uint64_t offset, void* out, size_t count) const override {
-    size_t done = 0;
-    while (done < count && offset + done < size_) {
-      const ssize_t n = pread(fd_, static_cast<char*>(out) + done, count - done,
-                              static_cast<off_t>(offset + done));
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    return done;
-  }
-  size_t Read(void* out, size_t count) override {
-    const size_t n = ReadAt(position_, out, count);
-    position_ += n;
-    return n;
-  }
-
- private:
-  int fd_;
-  uint64_t size_;
-  uint64_t position_ = 0;
-};
 
 }  // namespace
 
