@@ -39,7 +39,7 @@ std::string_view RootKeyName(RootKey root);
 std::optional<RootKey> ParseRootKeyName(std::string_view name);
 
 // The names of a key path. A single trailing backslash is tolerated, as
-// RegOpenKeyEx tolerates it; an empty name elsewhere ("a\\\\b") makes the
+// RegOpenKeyEx tolerates it; an empty name elsewhere ("a\\b") makes the
 // path invalid (nullopt). The empty path is the root itself.
 std::optional<std::vector<std::string_view>> SplitKeyPath(std::string_view path);
 

@@ -18,12 +18,6 @@ using platform::RootKey;
 constexpr RootKey kLm = RootKey::kLocalMachine;
 constexpr RootKey kCu = RootKey::kCurrentUser;
 
-void EndSection(ScanContext& context) {
-  context.reg1.CloseKey();
-  context.reg2->CloseKey();
-  context.key_list.clear();
-  context.log.Add("");
-}
 
 // ---- Internet Explorer settings ----
 

@@ -177,11 +177,7 @@ void ScanProtocols(ScanContext& context, const ProtocolList& list) {
     context.log.Add(list.header);
     for (const auto& protocol : context.key_list) WriteProtocol(context, list, protocol);
   }
-  reg.CloseKey();
-  context.reg2->CloseKey();
-  context.key_list.clear();
-  context.key_list2.clear();
-  context.log.Add("");
+  EndSection(context);
 }
 
 }  // namespace
@@ -197,11 +193,7 @@ void ScanDNSNameServers(ScanContext& context) {
   } else {
     WriteNameServer9x(context);
   }
-  context.reg1.CloseKey();
-  context.reg2->CloseKey();
-  context.key_list.clear();
-  context.key_list2.clear();
-  context.log.Add("");
+  EndSection(context);
 }
 
 void ScanWinsock2Catalogs(ScanContext& context) {

@@ -188,4 +188,12 @@ void WriteClsidEntryAs(ScanContext& context, std::string_view shown_name,
   }
 }
 
+void EndSection(ScanContext& context) {
+  context.reg1.CloseKey();
+  context.reg2->CloseKey();
+  context.key_list.clear();
+  context.key_list2.clear();
+  context.log.Add("");
+}
+
 }  // namespace tarnscan

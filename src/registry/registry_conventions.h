@@ -35,6 +35,10 @@ std::string InprocServerPath(std::string_view clsid);
 // Closes the reader and sets its root ("close, root X").
 void CloseOnRoot(platform::RegistryReader& reader, platform::RootKey root);
 
+// How every section ends: both readers closed, the name lists empty, and
+// the closing empty line.
+void EndSection(ScanContext& context);
+
 // Closes the reader, sets its root and opens `path` from the root. False
 // (and no key open) when the key is missing or access is refused.
 bool OpenFromRoot(platform::RegistryReader& reader, platform::RootKey root, std::string_view path);

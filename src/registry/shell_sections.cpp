@@ -13,12 +13,6 @@ using platform::RootKey;
 constexpr RootKey kLm = RootKey::kLocalMachine;
 constexpr RootKey kCu = RootKey::kCurrentUser;
 
-void EndList(ScanContext& context) {
-  context.reg1.CloseKey();
-  context.reg2->CloseKey();
-  context.key_list.clear();
-  context.log.Add("");
-}
 
 // ---- Approved shell extensions ----
 
@@ -101,7 +95,7 @@ void WriteHandlerList(ScanContext& context, const HandlerList& list,
     OpenFromRoot(context.reg1, kLm, std::string(list.key) + "\\" + handler);
     WriteClsidEntry(context, handler, choices);
   }
-  EndList(context);
+  EndSection(context);
 }
 
 // ---- Hook lists ----
@@ -137,9 +131,9 @@ void ScanApprovedShellExtensions(ScanContext& context) {
   // that ends the section.
   if (!context.key_list.empty()) {
     WriteApprovedEntries(context);
-    EndList(context);
+    EndSection(context);
   }
-  EndList(context);
+  EndSection(context);
 }
 
 void ScanContextMenuHandlers(ScanContext& context) {
@@ -170,7 +164,7 @@ void ScanHookList(ScanContext& context, std::string_view key, std::string_view h
     }
     context.reg2->CloseKey();
   }
-  EndList(context);
+  EndSection(context);
 }
 
 void ScanUserAgentPostPlatform(ScanContext& context) {
@@ -203,7 +197,7 @@ void ScanSSODL(ScanContext& context) {
   FillValueNames(context.reg1, context.key_list);
   CloseOnRoot(*context.reg2, kLm);
   for (const auto& name : context.key_list) WriteClsidEntry(context, name, kDelayLoadEntry);
-  EndList(context);
+  EndSection(context);
 }
 
 }  // namespace tarnscan
