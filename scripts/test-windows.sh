@@ -8,6 +8,7 @@
 #      does), with every section ticked;
 #   2. version facts: every executable of the prefix's system32, read with
 #      GetFileVersionInfoA / VerQueryValueA inside Wine and offline on Linux;
+#      and checks of the live backends that the reports do not reach;
 #   3. the window under Xvfb, driven through its buttons by a helper.
 # Wine leaves its results in build/windows/wine-test; the comparisons are
 # the Linux test program test_windows. Screenshots of the window are saved
@@ -128,7 +129,7 @@ while IFS=$'\t' read -r path letters; do
   prepare attrib "$path" "$letters"
 done <"$work/attributes.tsv"
 
-echo "-- live scans (console program) and version facts"
+echo "-- live scans (console program), version facts, backend checks"
 # Fragments that Wine's own files hold, so the folder scans list files.
 { cat "$patterns"; printf 'Wine builtin DLL\nlocalhost\n'; } >"$work/patterns.txt"
 as_of=$(date -u '+%Y-%m-%d %H:%M:%S')
@@ -147,6 +148,8 @@ for variant in default show-all; do
 done
 win 300 "$bin/test-version-facts.exe" "$win_dir\\system32" >"$work/version-facts-live.tsv" \
   2>"$work/version-facts-live.log" || true
+mkdir -p "$work/scratch"
+win 120 "$bin/test-backend-checks.exe" "$(zpath "$work/scratch")" >"$work/backend-checks.tsv" || true
 
 echo "-- registry export and offline scans (Linux)"
 win 120 regedit /E "$(zpath "$work/system/registry/10-hklm.reg")" HKEY_LOCAL_MACHINE

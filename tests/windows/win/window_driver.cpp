@@ -9,6 +9,7 @@
 //   find-window SECONDS TEXT    waits for a top-level window whose title holds
 //                               TEXT (any case) and prints the title
 //   close-window TEXT           closes the top-level windows whose title holds TEXT
+//                               and waits until they are gone
 //   close SECONDS               closes the program's window and waits until it is gone
 #include "platform/win32/handles.h"
 
@@ -211,7 +212,7 @@ int FindWindowTitled(double seconds, const std::string& part) {
 
 int CloseWindowsTitled(const std::string& part) {
   for (HWND window : WindowsTitled(part)) PostMessageA(window, WM_CLOSE, 0, 0);
-  return 0;
+  return WaitFor(10, [&] { return WindowsTitled(part).empty(); }) ? 0 : kExitFailed;
 }
 
 int Close(double seconds) {
