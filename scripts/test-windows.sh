@@ -28,6 +28,7 @@ if ! command -v "$cross" >/dev/null || [ -z "$wine" ] || [ -z "$wineserver" ]; t
   exit 0
 fi
 jobs=$(nproc)
+phase() { echo "-- $* ($((SECONDS - started)) s)"; }
 sample=samples/xp-home
 patterns=samples/patterns.txt
 # The Linux programs come from the release build that scripts/test.sh
@@ -35,11 +36,11 @@ patterns=samples/patterns.txt
 linux_build=${TARNSCAN_LINUX_BUILD:-build/release}
 trap 'echo "test-windows: failed: $BASH_COMMAND (line ${BASH_LINENO[0]})" >&2' ERR
 
-echo "-- cross build (build/windows)"
+phase "cross build (build/windows)"
 timeout 300 cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 timeout 1200 cmake --build build/windows -j "$jobs"
-echo "-- Linux side ($linux_build)"
+phase "Linux side ($linux_build)"
 if [ ! -f "$linux_build/build.ninja" ]; then
   timeout 300 cmake -S . -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
@@ -49,6 +50,10 @@ linux_tarnscan=$linux_build/tarnscan
 bin=$root/build/windows
 
 work=$root/build/windows/wine-test
+# A run that was cut short may have left its wine server behind.
+if [ -d "$work/prefix" ]; then
+  WINEPREFIX=$work/prefix timeout 30 "$wineserver" -k 2>/dev/null || true
+fi
 rm -rf "$work"
 mkdir -p "$work/home" "$work/system/registry"
 export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
@@ -74,7 +79,7 @@ utf16_reg() { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; }
 prepare() { win 60 "$bin/test-prepare.exe" "$@"; }
 reg_string() { prepare reg-string "$@" | tr -d '\r'; }
 
-echo "-- prefix"
+phase "prefix"
 win 180 wineboot -i >/dev/null 2>&1
 timeout 120 "$wineserver" -w
 # Wine links some profile folders to $HOME; on Windows they are folders.
@@ -84,7 +89,7 @@ printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software
   utf16_reg >"$work/no-crash-dialog.reg"
 win 60 regedit /S "$(zpath "$work/no-crash-dialog.reg")"
 
-echo "-- the sample system $sample"
+phase "the sample system $sample"
 # Wine's shell writes its own "Shell Folders" values whenever a program
 # asks for a folder, from "User Shell Folders"; the sample's values go into
 # both keys, as on a real XP, so they stay what the scan reads.
@@ -129,7 +134,7 @@ while IFS=$'\t' read -r path letters; do
   prepare attrib "$path" "$letters"
 done <"$work/attributes.tsv"
 
-echo "-- live scans (console program), version facts, backend checks"
+phase "live scans (console program), version facts, backend checks"
 # Fragments that Wine's own files hold, so the folder scans list files.
 { cat "$patterns"; printf 'Wine builtin DLL\nlocalhost\n'; } >"$work/patterns.txt"
 as_of=$(date -u '+%Y-%m-%d %H:%M:%S')
@@ -151,7 +156,7 @@ win 300 "$bin/test-version-facts.exe" "$win_dir\\system32" >"$work/version-facts
 mkdir -p "$work/scratch"
 win 120 "$bin/test-backend-checks.exe" "$(zpath "$work/scratch")" >"$work/backend-checks.tsv" || true
 
-echo "-- registry export and offline scans (Linux)"
+phase "registry export and offline scans (Linux)"
 win 120 regedit /E "$(zpath "$work/system/registry/10-hklm.reg")" HKEY_LOCAL_MACHINE
 win 120 regedit /E "$(zpath "$work/system/registry/20-hkcu.reg")" HKEY_CURRENT_USER
 ln -s "$WINEPREFIX/drive_c" "$work/system/drive_c"
@@ -163,7 +168,7 @@ for variant in default show-all; do
     echo $? >"$work/linux-$variant.rc") || true
 done
 
-echo "-- the window (Xvfb)"
+phase "the window (Xvfb)"
 # The prefix's wine server was started without a display.
 timeout 60 "$wineserver" -k || true
 timeout 60 "$wineserver" -w || true
@@ -235,6 +240,6 @@ timeout 300 "$linux_tarnscan" --system "$work/system-gui" --quiet --only AddOns 
   --patterns "$patterns" --plugins "$app/plugins" \
   --out "$work/linux-unticked.txt" >"$work/linux-unticked.log" 2>&1 || true
 
-echo "-- comparisons"
+phase "comparisons"
 TARNSCAN_WINE_RESULTS=$work timeout 300 "$linux_build/tests/test_windows"
-echo "test-windows: $((SECONDS - started)) s"
+echo "test-windows: passed in $((SECONDS - started)) s"
