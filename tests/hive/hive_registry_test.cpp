@@ -41,6 +41,7 @@ constexpr char kSoftwareReg[] =
     "@=\"machine object\"\r\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{Both}]\r\n"
     "@=\"machine both\"\r\n"
+    "\"AppID\"=\"machine only\"\r\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\CLSID\\{Both}\\InprocServer32]\r\n"
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
     "\"Sz\"=\"C:\\\\x.exe\"\r\n"
@@ -146,6 +147,12 @@ TEST_F(HiveRegistryTest, ClassesRootMergesTheUserClassesOverTheMachineClasses) {
     EXPECT_EQ(reader.ReadString(""), text) << path;
   }
   EXPECT_EQ(SubKeys(RootKey::kClassesRoot, "CLSID\\{Both}"), Names{"InprocServer32"});
+  // Values of both keys, the user's hiding the machine's of the same name.
+  reader.CloseKey();
+  ASSERT_TRUE(reader.OpenKey("CLSID\\{Both}"));
+  EXPECT_EQ(reader.ReadString("AppID"), "machine only");
+  const auto both = registry_->Open(RootKey::kClassesRoot, "CLSID\\{Both}", Access::kRead);
+  EXPECT_EQ(both->ValueNames(), (Names{"", "AppID"}));
 }
 
 TEST_F(HiveRegistryTest, ValuesComeBackAsTheAnsiFunctionsReturnThem) {

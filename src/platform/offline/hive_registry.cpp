@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <set>
 
 #include "platform/text.h"
 
@@ -148,8 +149,8 @@ class HiveKey final : public RegistryKey {
 };
 
 // HKEY_CLASSES_ROOT where both the user's and the machine's classes hold
-// the key: the user's key is the one opened (its values win), and the
-// subkeys of both are listed.
+// the key: the subkeys and values of both are listed, and a user's value
+// hides the machine's of the same name.
 class MergedClassesKey final : public RegistryKey {
  public:
   MergedClassesKey(std::unique_ptr<RegistryKey> user, std::unique_ptr<RegistryKey> machine)
@@ -165,9 +166,18 @@ class MergedClassesKey final : public RegistryKey {
     }
     return names;
   }
-  std::vector<std::string> ValueNames() const override { return user_->ValueNames(); }
+  // The user's values in their order, then the machine's the user lacks.
+  std::vector<std::string> ValueNames() const override {
+    std::vector<std::string> names = user_->ValueNames();
+    const std::set<std::string, LessIgnoreCase> own(names.begin(), names.end());
+    for (auto& name : machine_->ValueNames()) {
+      if (!own.contains(name)) names.push_back(std::move(name));
+    }
+    return names;
+  }
   std::optional<RegistryValue> Value(std::string_view name) const override {
-    return user_->Value(name);
+    if (auto value = user_->Value(name)) return value;
+    return machine_->Value(name);
   }
 
  private:

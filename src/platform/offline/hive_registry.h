@@ -8,6 +8,8 @@
 //   HKCU\Software\Classes                    the user's UsrClass.dat
 //   HKU\.DEFAULT, HKU\<SID>                  DEFAULT and the user's hive
 //   HKCR                                     HKCU\Software\Classes over HKLM\SOFTWARE\Classes
+//                                            (subkeys and values of both, the user's
+//                                            winning)
 //
 // Names and string data come out in the system's ANSI code page, with the
 // type semantics of platform/registry.h. A key the hive holds damaged (a
