@@ -325,8 +325,8 @@ TEST_F(SampleImage, BothFormsGiveTheSameReportThroughTheCommand) {
   const std::vector<std::string> carried = {
       // attribute words and times of listed files
       "20/12/2025 21:14:06      HS 1536       C:\\WINDOWS\\system32\\msxtb.dll (Hotbar.com, Inc.)",
-      // the unlisted default on both sides
-      "14/04/2008 12:00:00         104        C:\\Documents and Settings\\Owner\\Start Menu\\"
+      // a file of the user's Startup folder
+      "20/12/2025 21:14:12         104        C:\\Documents and Settings\\Owner\\Start Menu\\"
       "Programs\\Startup\\BrowserAid Update.bat ()",
       // HKCU from NTUSER.DAT
       "  Hotbar\\\\ShowBar - 1",
