@@ -20,7 +20,8 @@ class AgreementTest : public ::testing::TestWithParam<Variant> {};
 TEST_P(AgreementTest, LiveReportEqualsOfflineReport) {
   SKIP_WITHOUT_WINE_RESULTS();
   const std::string name = GetParam().name;
-  EXPECT_EQ(Trimmed(ResultFile("live-" + name + ".rc")), Trimmed(ResultFile("linux-" + name + ".rc")))
+  EXPECT_EQ(Trimmed(ResultFile("live-" + name + ".rc")),
+            Trimmed(ResultFile("linux-" + name + ".rc")))
       << ResultFile("live-" + name + ".log") << ResultFile("linux-" + name + ".log");
   ExpectSameReport(ResultFile("live-" + name + ".txt"), ResultFile("linux-" + name + ".txt"));
 }
@@ -41,8 +42,7 @@ TEST_P(AgreementTest, EverySectionTakesPart) {
   }
   for (const auto& row : RegistrySections()) {
     const bool show_all = !row.show_all_box.empty() && options.Ticked(row.show_all_box);
-    EXPECT_TRUE(HasLineContaining(lines, show_all ? row.banner_show_all : row.banner))
-        << row.box;
+    EXPECT_TRUE(HasLineContaining(lines, show_all ? row.banner_show_all : row.banner)) << row.box;
   }
   EXPECT_TRUE(HasLineContaining(lines, ">>> Selected AddOn's <<<"));
   EXPECT_TRUE(HasLineContaining(lines, "spyware-check.def"));
@@ -53,10 +53,10 @@ TEST_P(AgreementTest, EverySectionTakesPart) {
 TEST_P(AgreementTest, ReportShowsThePlantedTraces) {
   SKIP_WITHOUT_WINE_RESULTS();
   const auto lines = ReportLines(ResultFile(std::string("live-") + GetParam().name + ".txt"));
-  for (const char* trace : {"\\Notepad.lnk - ", "\\notepad.exe", "\\Tray Helper.lnk - ",
-                            "\\Updater.lnk - ", "\\run.bat", "\\desktop.ini", "tsfilter.dll",
-                            "toolbar.dll", "settings.ini", "TrayHelper - ", "Updater - ",
-                            "Wine builtin DLL", "localhost"}) {
+  for (const char* trace :
+       {"\\Notepad.lnk - ", "\\notepad.exe", "\\Tray Helper.lnk - ", "\\Updater.lnk - ",
+        "\\run.bat", "\\desktop.ini", "tsfilter.dll", "toolbar.dll", "settings.ini",
+        "TrayHelper - ", "Updater - ", "Wine builtin DLL", "localhost"}) {
     EXPECT_TRUE(HasLineContaining(lines, trace)) << trace;
   }
 }

@@ -23,11 +23,20 @@ inline std::string EscapeField(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -55,18 +64,18 @@ inline std::string VersionFactsRow(const platform::FileFacts& facts, const std::
   if (!translations) {
     row += '-';
   } else {
-    for (size_t i = 0; i < translations->size(); ++i) row += (i ? "," : "") + Hex32((*translations)[i]);
+    for (size_t i = 0; i < translations->size(); ++i)
+      row += (i ? "," : "") + Hex32((*translations)[i]);
   }
 
   row += '\t';
   if (const auto fixed = data->Fixed()) {
-    const uint32_t fields[] = {fixed->signature,          fixed->struc_version,
-                               fixed->file_version_ms,    fixed->file_version_ls,
-                               fixed->product_version_ms, fixed->product_version_ls,
-                               fixed->file_flags_mask,    fixed->file_flags,
-                               fixed->file_os,            fixed->file_type,
-                               fixed->file_subtype,       fixed->file_date_ms,
-                               fixed->file_date_ls};
+    const uint32_t fields[] = {
+        fixed->signature,       fixed->struc_version,      fixed->file_version_ms,
+        fixed->file_version_ls, fixed->product_version_ms, fixed->product_version_ls,
+        fixed->file_flags_mask, fixed->file_flags,         fixed->file_os,
+        fixed->file_type,       fixed->file_subtype,       fixed->file_date_ms,
+        fixed->file_date_ls};
     for (size_t i = 0; i < std::size(fields); ++i) row += (i ? "," : "") + Hex32(fields[i]);
   } else {
     row += '-';

@@ -42,7 +42,8 @@ TEST(VersionFacts, SystemFolderExecutablesAgree) {
 TEST(VersionFacts, EveryExecutableHasARow) {
   SKIP_WITHOUT_WINE_RESULTS();
   std::set<std::string, platform::LessIgnoreCase> live;
-  for (const auto& row : TextLines(ResultFile("version-facts-live.tsv"))) live.insert(FirstField(row));
+  for (const auto& row : TextLines(ResultFile("version-facts-live.tsv")))
+    live.insert(FirstField(row));
   const platform::System system = platform::LoadSystemFolder((WineResults() / "system").string());
   size_t executables = 0;
   for (const auto& entry : system.files->List(kSystemFolder, "*")) {

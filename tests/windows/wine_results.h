@@ -20,9 +20,9 @@ inline std::filesystem::path WineResults() {
   return dir != nullptr ? std::filesystem::path(dir) : std::filesystem::path();
 }
 
-#define SKIP_WITHOUT_WINE_RESULTS()                                                     \
-  if (::tarnscan::testing::WineResults().empty()) {                                     \
-    GTEST_SKIP() << "no Wine results: scripts/test-windows.sh runs these";              \
+#define SKIP_WITHOUT_WINE_RESULTS()                                        \
+  if (::tarnscan::testing::WineResults().empty()) {                        \
+    GTEST_SKIP() << "no Wine results: scripts/test-windows.sh runs these"; \
   }
 
 // The file's bytes; empty (and a failure) when the script left no such file.
@@ -81,7 +81,8 @@ inline void ExpectSameReport(const std::string& live_bytes, const std::string& o
   for (size_t i = 0; i < std::min(live.size(), offline.size()) && mismatches < 20; ++i) {
     bool same = live[i] == offline[i];
     for (std::string_view kind : {"Logfile created on: ", "Tarnscan v1.5.0\tFolder = "}) {
-      if (platform::StartsWith(live[i], kind) && platform::StartsWith(offline[i], kind)) same = true;
+      if (platform::StartsWith(live[i], kind) && platform::StartsWith(offline[i], kind))
+        same = true;
     }
     if (!same) {
       ++mismatches;

@@ -46,9 +46,7 @@ class FixedNowClock final : public platform::Clock {
   FixedNowClock(std::unique_ptr<platform::Clock> live, platform::LocalTime now)
       : live_(std::move(live)), now_(now) {}
   platform::LocalTime Now() const override { return now_; }
-  platform::LocalTime ToLocal(platform::FileTime utc) const override {
-    return live_->ToLocal(utc);
-  }
+  platform::LocalTime ToLocal(platform::FileTime utc) const override { return live_->ToLocal(utc); }
 
  private:
   std::unique_ptr<platform::Clock> live_;
@@ -70,7 +68,8 @@ class Progress {
     if (console_ && !text.empty()) Show(text, false);
   }
   void Clear() {
-    if (!quiet_ && console_ && shown_) std::cerr << '\r' << std::string(79, ' ') << '\r' << std::flush;
+    if (!quiet_ && console_ && shown_)
+      std::cerr << '\r' << std::string(79, ' ') << '\r' << std::flush;
     shown_ = false;
   }
 
@@ -102,8 +101,7 @@ void ListOptions(const ScanOptions& options) {
               << '\n';
   }
   for (const auto& addon : options.AddOns()) {
-    std::cout << "AddOn\t" << (addon.checked ? "ticked" : "unticked") << '\t' << addon.name
-              << '\n';
+    std::cout << "AddOn\t" << (addon.checked ? "ticked" : "unticked") << '\t' << addon.name << '\n';
   }
 }
 
@@ -144,12 +142,11 @@ int Run(const CommandLine& line) {
   context.progress.caption = [&](const std::string& text) { progress.Caption(text); };
   context.progress.status = [&](const std::string& text) { progress.Status(text); };
   const std::string out = platform::FullPath(line.out_file);
-  ReportTarget target{out, [&](const std::string& bytes) {
-                        platform::SaveFileAtomically(
-                            out, line.utf8 ? platform::Utf16ToUtf8(
-                                                 system.code_page->ToUtf16(bytes))
-                                           : bytes);
-                      }};
+  ReportTarget target{
+      out, [&](const std::string& bytes) {
+        platform::SaveFileAtomically(
+            out, line.utf8 ? platform::Utf16ToUtf8(system.code_page->ToUtf16(bytes)) : bytes);
+      }};
   const ScanResult result = RunScan(context, target);
   progress.Clear();
   if (!result.completed) {

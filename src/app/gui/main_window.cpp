@@ -1,7 +1,5 @@
 #include "app/gui/main_window.h"
 
-#include <commctrl.h>
-
 #include "main/startup.h"
 #include "platform/win32/file_system_win32.h"
 
@@ -44,8 +42,8 @@ HFONT MakeFont(const char* face, int points, DWORD pitch_and_family) {
   const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
   ReleaseDC(nullptr, screen);
   return CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     pitch_and_family, face);
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitch_and_family,
+                     face);
 }
 
 void AppendToEdit(HWND edit, const std::string& text) {
@@ -171,10 +169,9 @@ void MainWindow::CreateControls() {
   memo_font_ = MakeFont("Courier New", 8, FIXED_PITCH | FF_MODERN);
   memo_brush_ = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
   auto add = [&](const char* window_class, const char* text, DWORD style, DWORD ex_style, int id) {
-    HWND control = CreateWindowExA(ex_style, window_class, text, WS_CHILD | WS_VISIBLE | style, 0,
-                                   0, 0, 0, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
-                                   nullptr);
+    HWND control = CreateWindowExA(
+        ex_style, window_class, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font_), FALSE);
     return control;
   };
@@ -335,7 +332,8 @@ void MainWindow::TakeFeed() {
   ScanFeed::Batch batch = feed_.Take();
   AppendToEdit(memo_, batch.text);
   if (batch.caption) SetWindowTextA(window_, batch.caption->c_str());
-  if (batch.status) SendMessageA(status_bar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(batch.status->c_str()));
+  if (batch.status)
+    SendMessageA(status_bar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(batch.status->c_str()));
   if (batch.result) FinishScan(*batch.result);
 }
 

@@ -6,8 +6,6 @@
 // second scan can start.
 #pragma once
 
-#include "platform/win32/handles.h"
-
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,6 +13,7 @@
 #include "app/gui/options_panel.h"
 #include "app/gui/scan_feed.h"
 #include "main/scan_context.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/live_system.h"
 
 namespace tarnscan::gui {

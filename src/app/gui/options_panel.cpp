@@ -1,7 +1,5 @@
 #include "app/gui/options_panel.h"
 
-#include <commctrl.h>
-
 #include <string>
 
 namespace tarnscan::gui {
@@ -24,7 +22,7 @@ constexpr int kShowAllColumn = 276;  // from the registry group's left edge
 constexpr int kRightLeft = kRegistryLeft + kRegistryWidth + kMargin;
 constexpr int kRightWidth = 150;
 constexpr int kGroupTop = kMargin;
-constexpr int kFirstRow = 24;   // below a group's caption
+constexpr int kFirstRow = 24;  // below a group's caption
 constexpr int kButtonHeight = 25;
 constexpr int kButtonWidth = 90;
 
@@ -37,8 +35,9 @@ size_t CountInGroup(OptionGroup group, bool rows_only) {
 }
 
 int RegistryGroupHeight() {
-  return kFirstRow + 16 + static_cast<int>(CountInGroup(OptionGroup::kRegistry, true)) *
-                              kRegistryRow + kButtonHeight + 16;
+  return kFirstRow + 16 +
+         static_cast<int>(CountInGroup(OptionGroup::kRegistry, true)) * kRegistryRow +
+         kButtonHeight + 16;
 }
 
 }  // namespace
@@ -67,8 +66,8 @@ bool OptionsPanel::Create(HWND parent, HINSTANCE instance, HFONT font) {
   return true;
 }
 
-HWND OptionsPanel::AddControl(const char* window_class, const char* text, DWORD style, int x,
-                              int y, int width, int height, int id) {
+HWND OptionsPanel::AddControl(const char* window_class, const char* text, DWORD style, int x, int y,
+                              int width, int height, int id) {
   HWND control = CreateWindowExA(0, window_class, text, WS_CHILD | WS_VISIBLE | style, x, y, width,
                                  height, panel_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  instance_, nullptr);
@@ -79,8 +78,8 @@ HWND OptionsPanel::AddControl(const char* window_class, const char* text, DWORD 
 void OptionsPanel::CreateFolderGroup() {
   const int rows = static_cast<int>(CountInGroup(OptionGroup::kFolders, true));
   const int height = kFirstRow + rows * kFolderRow + kButtonHeight + 16;
-  AddControl("BUTTON", "Folder Options", BS_GROUPBOX, kFolderLeft, kGroupTop, kFolderWidth,
-             height, -1);
+  AddControl("BUTTON", "Folder Options", BS_GROUPBOX, kFolderLeft, kGroupTop, kFolderWidth, height,
+             -1);
   const auto& boxes = OptionBoxes();
   int row = 0;
   for (size_t i = 0; i < boxes.size(); ++i) {
@@ -114,15 +113,15 @@ void OptionsPanel::CreateRegistryGroup() {
     if (boxes[i].show_all_of.empty()) {
       ++row;
       const std::string caption(boxes[i].caption);
-      boxes_[i] = AddControl("BUTTON", caption.c_str(), BS_AUTOCHECKBOX | WS_TABSTOP,
-                             kRegistryLeft + 12, first_row_top + row * kRegistryRow,
-                             kShowAllColumn - 20, kRegistryRow - 2, id);
+      boxes_[i] =
+          AddControl("BUTTON", caption.c_str(), BS_AUTOCHECKBOX | WS_TABSTOP, kRegistryLeft + 12,
+                     first_row_top + row * kRegistryRow, kShowAllColumn - 20, kRegistryRow - 2, id);
     } else {
       // A "Show All" box stands on the row of its section box, which the
       // table lists just before it.
-      boxes_[i] = AddControl("BUTTON", "", BS_AUTOCHECKBOX | WS_TABSTOP,
-                             kRegistryLeft + kShowAllColumn, first_row_top + row * kRegistryRow,
-                             16, kRegistryRow - 2, id);
+      boxes_[i] =
+          AddControl("BUTTON", "", BS_AUTOCHECKBOX | WS_TABSTOP, kRegistryLeft + kShowAllColumn,
+                     first_row_top + row * kRegistryRow, 16, kRegistryRow - 2, id);
     }
   }
   const int buttons_top = kGroupTop + height - kButtonHeight - 10;
@@ -144,8 +143,8 @@ void OptionsPanel::CreateRightColumn() {
   for (size_t i = 0; i < boxes.size(); ++i) {
     if (boxes[i].group != OptionGroup::kAddOns) continue;
     const std::string caption(boxes[i].caption);
-    boxes_[i] = AddControl("BUTTON", caption.c_str(), BS_AUTOCHECKBOX | WS_TABSTOP, kRightLeft,
-                           top, kRightWidth, 20, kFirstBoxId + static_cast<int>(i));
+    boxes_[i] = AddControl("BUTTON", caption.c_str(), BS_AUTOCHECKBOX | WS_TABSTOP, kRightLeft, top,
+                           kRightWidth, 20, kFirstBoxId + static_cast<int>(i));
     top += 24;
   }
   const int bottom = kGroupTop + RegistryGroupHeight();
@@ -177,8 +176,8 @@ void OptionsPanel::ShowFrom(const ScanOptions& options) {
   const auto& boxes = OptionBoxes();
   for (size_t i = 0; i < boxes.size(); ++i) {
     if (boxes_[i] == nullptr) continue;
-    SendMessageA(boxes_[i], BM_SETCHECK, options.Ticked(boxes[i].name) ? BST_CHECKED : BST_UNCHECKED,
-                 0);
+    SendMessageA(boxes_[i], BM_SETCHECK,
+                 options.Ticked(boxes[i].name) ? BST_CHECKED : BST_UNCHECKED, 0);
   }
 }
 
@@ -191,8 +190,8 @@ void OptionsPanel::ShowAddOns(const ScanOptions& options) {
     item.mask = LVIF_TEXT;
     item.iItem = index;
     item.pszText = text.data();
-    const int at =
-        static_cast<int>(SendMessageA(addon_list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const int at = static_cast<int>(
+        SendMessageA(addon_list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (at >= 0) ListView_SetCheckState(addon_list_, at, addon.checked ? TRUE : FALSE);
     ++index;
   }

@@ -5,11 +5,10 @@
 // a scan and written back to them after a button changes it.
 #pragma once
 
-#include "platform/win32/handles.h"
-
 #include <vector>
 
 #include "main/options.h"
+#include "platform/win32/handles.h"
 
 namespace tarnscan::gui {
 
@@ -37,8 +36,8 @@ class OptionsPanel {
 
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  HWND AddControl(const char* window_class, const char* text, DWORD style, int x, int y,
-                  int width, int height, int id);
+  HWND AddControl(const char* window_class, const char* text, DWORD style, int x, int y, int width,
+                  int height, int id);
   void CreateFolderGroup();
   void CreateRegistryGroup();
   void CreateRightColumn();

@@ -4,13 +4,12 @@
 // window takes everything at once, so a burst of lines costs one repaint.
 #pragma once
 
-#include "platform/win32/handles.h"
-
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "main/scan_driver.h"
+#include "platform/win32/handles.h"
 
 namespace tarnscan::gui {
 

@@ -1,12 +1,11 @@
 // Tarnscan.exe: the window program. It takes no command-line arguments.
-#include "platform/win32/handles.h"
-
-#include <commctrl.h>
 
 #include "app/gui/main_window.h"
+#include "platform/win32/handles.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   tarnscan::platform::win32::EnsureComApartment();
 

@@ -93,8 +93,7 @@ std::string CannotOpen(std::string_view path, DWORD error) {
 
 }  // namespace
 
-std::vector<FileEntry> Win32FileSystem::List(std::string_view folder,
-                                             std::string_view mask) const {
+std::vector<FileEntry> Win32FileSystem::List(std::string_view folder, std::string_view mask) const {
   std::string pattern(folder);
   if (!pattern.empty() && pattern.back() != '\\') pattern += '\\';
   pattern += mask;
@@ -168,8 +167,7 @@ void SaveFileAtomically(const std::string& path, std::string_view bytes) {
     while (done < bytes.size()) {
       const DWORD piece = static_cast<DWORD>(std::min(bytes.size() - done, kMaxReadPiece));
       DWORD written = 0;
-      if (!WriteFile(handle.Get(), bytes.data() + done, piece, &written, nullptr) ||
-          written == 0) {
+      if (!WriteFile(handle.Get(), bytes.data() + done, piece, &written, nullptr) || written == 0) {
         const DWORD error = GetLastError();
         handle.Reset();
         DeleteFileA(temporary.c_str());

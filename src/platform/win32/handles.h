@@ -1,12 +1,19 @@
-// Owners for the handles the live backends take from Windows, so that
-// every path out of a function (errors included) closes what it opened.
+// The Windows headers in the order they need, and owners for the handles
+// the live backends take from Windows, so that every path out of a
+// function (errors included) closes what it opened.
 #pragma once
 
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// windows.h comes first: the other Windows headers build on it.
+// clang-format off
 #include <windows.h>
 #include <objbase.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+// clang-format on
 
 #include <string>
 #include <utility>

@@ -10,8 +10,8 @@ namespace tarnscan::platform {
 namespace {
 
 LocalTime FromSystemTime(const SYSTEMTIME& time) {
-  return LocalTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
-                   time.wMilliseconds};
+  return LocalTime{time.wYear,   time.wMonth,  time.wDay,         time.wHour,
+                   time.wMinute, time.wSecond, time.wMilliseconds};
 }
 
 std::string LocaleText(LCTYPE type, const std::string& fallback) {

@@ -64,8 +64,8 @@ class Win32RegistryKey final : public RegistryKey {
 
   std::vector<std::string> SubKeyNames() const override {
     DWORD max_length = 0;
-    RegQueryInfoKeyA(key_.Get(), nullptr, nullptr, nullptr, nullptr, &max_length, nullptr,
-                     nullptr, nullptr, nullptr, nullptr, nullptr);
+    RegQueryInfoKeyA(key_.Get(), nullptr, nullptr, nullptr, nullptr, &max_length, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr);
     return EnumerateNames(max_length + 1, [&](DWORD index, char* name, DWORD* length) {
       return RegEnumKeyExA(key_.Get(), index, name, length, nullptr, nullptr, nullptr, nullptr);
     });

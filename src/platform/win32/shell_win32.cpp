@@ -1,11 +1,9 @@
 #include "platform/win32/shell_win32.h"
 
-#include "platform/win32/handles.h"  // windows.h before the shell headers
-#include <shellapi.h>
-#include <shlobj.h>
-
 #include <cstring>
 #include <string>
+
+#include "platform/win32/handles.h"
 
 namespace tarnscan::platform {
 

@@ -2,8 +2,6 @@
 // comparison does not reach, run inside Wine. FOLDER is an empty scratch
 // folder. Prints one line per check: name TAB ok|fail TAB detail; the
 // Linux side (backend_checks_test.cpp) wants every check, each ok.
-#include "platform/win32/handles.h"
-
 #include <fcntl.h>
 #include <io.h>
 
@@ -13,6 +11,7 @@
 
 #include "platform/registry_reader.h"
 #include "platform/win32/file_system_win32.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/live_system.h"
 #include "platform/win32/registry_win32.h"
 
@@ -78,8 +77,7 @@ void FileSystemChecks(const platform::System& system, const std::string& folder)
     std::string rest(10, '\0');
     rest.resize(file->Read(rest.data(), rest.size()));
     detail = head + "|" + rest;
-    return file->Size() == 10 && at_end == 2 && past_end == 0 && head == "0123" &&
-           rest == "456789";
+    return file->Size() == 10 && at_end == 2 && past_end == 0 && head == "0123" && rest == "456789";
   });
   Check("list: mask, no dot entries", [&](std::string& detail) {
     const auto all = files.List(folder, "*");
@@ -88,9 +86,8 @@ void FileSystemChecks(const platform::System& system, const std::string& folder)
     return all.size() == 2 && texts.size() == 1 && texts[0].name == "notes.txt" &&
            texts[0].size == 10 && !texts[0].IsDirectory();
   });
-  Check("list: a missing folder is empty", [&](std::string&) {
-    return files.List(folder + "\\missing", "*.*").empty();
-  });
+  Check("list: a missing folder is empty",
+        [&](std::string&) { return files.List(folder + "\\missing", "*.*").empty(); });
   Check("stat: roots, trailing backslashes, wildcards", [&](std::string& detail) {
     const auto root = files.Stat("C:\\");
     const auto with_slash = files.Stat(folder + "\\");
@@ -109,7 +106,8 @@ void RegistryChecks(const platform::System& system) {
   const wchar_t* key_path = L"Software\\TarnscanBackendChecks";
   RegDeleteTreeW(HKEY_CURRENT_USER, key_path);
   HKEY raw = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, key_path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr);
+  RegCreateKeyExW(HKEY_CURRENT_USER, key_path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
+                  nullptr);
   win32::RegKeyHandle key(raw);
   const std::wstring greek = L"Caf\u00e9 \u03a9mega";  // é is in 1252, Ω is not
   RegSetValueExW(raw, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(greek.c_str()),
@@ -131,8 +129,7 @@ void RegistryChecks(const platform::System& system) {
   Check("registry: strings converted as the code page converts them", [&](std::string& detail) {
     if (!reader.OpenKey("Software\\TarnscanBackendChecks")) return false;
     const std::string text = reader.ReadString("Text");
-    const std::string expected =
-        code_page.FromUtf16(std::u16string(greek.begin(), greek.end()));
+    const std::string expected = code_page.FromUtf16(std::u16string(greek.begin(), greek.end()));
     detail = text;
     return text == expected && text.substr(0, 4) == "Caf\xE9";
   });

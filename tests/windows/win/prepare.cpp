@@ -14,14 +14,12 @@
 // a folder. A real XP keeps both keys in step, and has the folders they
 // name (the shell fails without its desktop folder); mirroring the
 // imported values and making their folders gives the prefix the same.
-#include "platform/win32/handles.h"
-
-#include <shlobj.h>
 
 #include <iostream>
 #include <string>
 
 #include "platform/registry_reader.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/registry_win32.h"
 
 using namespace tarnscan;
@@ -54,11 +52,20 @@ int SetAttributes(const std::string& path, const std::string& letters) {
   DWORD attributes = 0;
   for (char c : letters) {
     switch (c) {
-      case 'R': attributes |= FILE_ATTRIBUTE_READONLY; break;
-      case 'H': attributes |= FILE_ATTRIBUTE_HIDDEN; break;
-      case 'S': attributes |= FILE_ATTRIBUTE_SYSTEM; break;
-      case 'A': attributes |= FILE_ATTRIBUTE_ARCHIVE; break;
-      default: break;
+      case 'R':
+        attributes |= FILE_ATTRIBUTE_READONLY;
+        break;
+      case 'H':
+        attributes |= FILE_ATTRIBUTE_HIDDEN;
+        break;
+      case 'S':
+        attributes |= FILE_ATTRIBUTE_SYSTEM;
+        break;
+      case 'A':
+        attributes |= FILE_ATTRIBUTE_ARCHIVE;
+        break;
+      default:
+        break;
     }
   }
   if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
@@ -81,9 +88,8 @@ int PrintString(const std::string& root_name, const std::string& key, const std:
 }
 
 int WriteFile(const std::string& path, const std::string& text) {
-  tarnscan::platform::win32::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                                         nullptr));
+  tarnscan::platform::win32::FileHandle file(CreateFileA(
+      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   if (!file.Valid() ||
       !::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
@@ -93,7 +99,8 @@ int WriteFile(const std::string& path, const std::string& text) {
   return 0;
 }
 
-constexpr char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kUserShellFolders[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
@@ -116,7 +123,8 @@ int MirrorShellFolders() {
                      reinterpret_cast<const BYTE*>(value->data.data()),
                      static_cast<DWORD>(value->data.size()));
       const std::string folder = value->data.substr(0, value->data.find('\0'));
-      if (folder.size() > 3 && folder[1] == ':') SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
+      if (folder.size() > 3 && folder[1] == ':')
+        SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
     }
   }
   return 0;
@@ -130,9 +138,10 @@ void UnshadowKey(const std::string& path, int depth, int& removed) {
   if (depth > 32) return;
   platform::Win32Registry registry;
   const std::string user_path = "Software\\Classes" + path;
-  const auto user = registry.Open(platform::RootKey::kCurrentUser, user_path, platform::Access::kRead);
-  const auto machine =
-      registry.Open(platform::RootKey::kLocalMachine, "Software\\Classes" + path, platform::Access::kRead);
+  const auto user =
+      registry.Open(platform::RootKey::kCurrentUser, user_path, platform::Access::kRead);
+  const auto machine = registry.Open(platform::RootKey::kLocalMachine, "Software\\Classes" + path,
+                                     platform::Access::kRead);
   if (!user || !machine) return;
   HKEY writable = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, user_path.c_str(), 0, KEY_SET_VALUE, &writable) ==
@@ -144,7 +153,8 @@ void UnshadowKey(const std::string& path, int depth, int& removed) {
       }
     }
   }
-  for (const auto& sub_key : user->SubKeyNames()) UnshadowKey(path + "\\" + sub_key, depth + 1, removed);
+  for (const auto& sub_key : user->SubKeyNames())
+    UnshadowKey(path + "\\" + sub_key, depth + 1, removed);
 }
 
 int UnshadowClasses() {
@@ -155,9 +165,10 @@ int UnshadowClasses() {
 }
 
 int Settle() {
-  const int folders[] = {CSIDL_STARTUP,       CSIDL_COMMON_STARTUP, CSIDL_APPDATA,
-                         CSIDL_COMMON_APPDATA, CSIDL_PERSONAL,       CSIDL_COMMON_DESKTOPDIRECTORY,
-                         CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS,     CSIDL_COMMON_PROGRAMS};
+  const int folders[] = {
+      CSIDL_STARTUP,          CSIDL_COMMON_STARTUP, CSIDL_APPDATA,
+      CSIDL_COMMON_APPDATA,   CSIDL_PERSONAL,       CSIDL_COMMON_DESKTOPDIRECTORY,
+      CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS,       CSIDL_COMMON_PROGRAMS};
   for (int folder : folders) {
     char path[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, folder | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);

@@ -11,11 +11,8 @@
 //   close-window TEXT           closes the top-level windows whose title holds TEXT
 //                               and waits until they are gone
 //   close SECONDS               closes the program's window and waits until it is gone
-#include "platform/win32/handles.h"
-
 #include <fcntl.h>
 #include <io.h>
-#include <commctrl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,6 +24,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/win32/handles.h"
 
 namespace {
 
@@ -161,7 +159,8 @@ int AddOns() {
     SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(remote));
     char text[kTextSize] = {};
     ReadProcessMemory(process.Get(), item.pszText, text, kTextSize - 1, nullptr);
-    const UINT state = static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
+    const UINT state =
+        static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
     const bool ticked = (state >> 12) == 2;
     std::cout << text << '\t' << (ticked ? "ticked" : "unticked") << '\n';
   }
@@ -191,8 +190,8 @@ int WaitCaption(double seconds, const std::string& caption) {
 std::vector<HWND> WindowsTitled(const std::string& part) {
   std::vector<HWND> found;
   for (HWND window : TopLevelWindows()) {
-    if (IsWindowVisible(window) && UpperCase(WindowText(window)).find(UpperCase(part)) !=
-                                       std::string::npos) {
+    if (IsWindowVisible(window) &&
+        UpperCase(WindowText(window)).find(UpperCase(part)) != std::string::npos) {
       found.push_back(window);
     }
   }
