@@ -34,7 +34,7 @@ patterns=samples/patterns.txt
 # The Linux programs come from the release build that scripts/test.sh
 # makes; another build folder may be named for a quicker round.
 linux_build=${TARNSCAN_LINUX_BUILD:-build/release}
-trap 'echo "test-windows: failed: $BASH_COMMAND (line ${BASH_LINENO[0]})" >&2' ERR
+trap 'echo "test-windows: failed: $BASH_COMMAND" >&2' ERR
 
 phase "cross build (build/windows)"
 timeout 300 cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
