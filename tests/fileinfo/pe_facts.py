@@ -15,6 +15,9 @@ import sys
 import pefile
 
 RT_VERSION = 16
+# The loader's choice for a neutral lookup, the user's language taken as
+# English: neutral, the default languages, English, then the first.
+PREFERRED_LANGUAGES = (0x0000, 0x0400, 0x0800, 0x0409, 0x0009)
 
 
 def version_entry(pe):
@@ -24,7 +27,12 @@ def version_entry(pe):
             continue
         for name in entry.directory.entries:
             if name.id == 1 and hasattr(name, "directory") and name.directory.entries:
-                return name.directory.entries[0]
+                languages = name.directory.entries
+                for wanted in PREFERRED_LANGUAGES:
+                    for language in languages:
+                        if language.id == wanted:
+                            return language
+                return languages[0]
     return None
 
 

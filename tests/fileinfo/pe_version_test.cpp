@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <random>
 
 #include "support/pe_writer.h"
@@ -118,13 +120,27 @@ TEST_F(PeVersionTest, FilesWithoutVersionResource) {
   }
 }
 
-TEST_F(PeVersionTest, FindsVersionAmongOtherResourcesAndTakesFirstLanguage) {
-  PeSpec spec;
-  spec.resources.push_back({3, 1, "", 0x0409, std::string(300, 'i')});  // RT_ICON
-  spec.resources.push_back({16, 1, "", 0x0407, BuildVersionBlock(CompanyVersion("German"))});
-  spec.resources.push_back({16, 1, "", 0x0409, BuildVersionBlock(CompanyVersion("English"))});
-  spec.resources.push_back({24, 1, "", 0x0409, "<assembly/>"});  // RT_MANIFEST
-  EXPECT_EQ(Company(MakePe(spec)), "German");
+TEST_F(PeVersionTest, FindsVersionAmongOtherResourcesInTheLoadersLanguage) {
+  struct Case {
+    std::vector<uint16_t> languages;  // in the order the file lists them
+    std::string expected;
+  };
+  // Each language's block names its company after the language.
+  for (const auto& c : std::vector<Case>{{{0x0407, 0x0409}, "0409"},
+                                         {{0x0401, 0x0409}, "0409"},
+                                         {{0x0407, 0x0000, 0x0409}, "0000"},
+                                         {{0x040C, 0x0009}, "0009"},
+                                         {{0x0407, 0x040C}, "0407"}}) {
+    PeSpec spec;
+    spec.resources.push_back({3, 1, "", 0x0409, std::string(300, 'i')});  // RT_ICON
+    for (uint16_t language : c.languages) {
+      char name[8];
+      std::snprintf(name, sizeof name, "%04X", language);
+      spec.resources.push_back({16, 1, "", language, BuildVersionBlock(CompanyVersion(name))});
+    }
+    spec.resources.push_back({24, 1, "", 0x0409, "<assembly/>"});  // RT_MANIFEST
+    EXPECT_EQ(Company(MakePe(spec)), c.expected);
+  }
 }
 
 TEST_F(PeVersionTest, FixedInfoMissingOrInvalid) {

@@ -105,6 +105,19 @@ std::optional<uint64_t> FindSubdirectory(const ByteSource& file, uint64_t root, 
   return std::nullopt;
 }
 
+// The language the loader picks for a neutral lookup (FindResource):
+// neutral, the default languages, then the user's UI language, then
+// English, then the first the file lists. Offline the user's language is
+// not known; English stands in for it, as on most systems a helper sees.
+const ResourceEntry& PreferredLanguage(const std::vector<ResourceEntry>& entries) {
+  for (uint16_t wanted : {0x0000, 0x0400, 0x0800, 0x0409, 0x0009}) {
+    for (const ResourceEntry& e : entries) {
+      if (!e.IsNamed() && (e.name & 0xFFFF) == wanted) return e;
+    }
+  }
+  return entries.front();
+}
+
 std::optional<Location> FindPeResource(const PeImage& image, uint32_t directory_rva) {
   const ByteSource& file = image.file();
   const auto root = image.RvaToOffset(directory_rva);
@@ -113,11 +126,11 @@ std::optional<Location> FindPeResource(const PeImage& image, uint32_t directory_
   if (!names) return std::nullopt;
   const auto languages = FindSubdirectory(file, *root, *names, kVersionInfoId);
   if (!languages) return std::nullopt;
-  // The first language the file lists, as the loader falls back to when
-  // none of the user's languages is there; real files carry one.
   const auto entries = ReadResourceDirectory(file, *languages);
-  if (!entries || entries->empty() || entries->front().IsDirectory()) return std::nullopt;
-  const auto data_entry = ReadBytes(file, *root + entries->front().Target(), 16);
+  if (!entries || entries->empty()) return std::nullopt;
+  const ResourceEntry& chosen = PreferredLanguage(*entries);
+  if (chosen.IsDirectory()) return std::nullopt;
+  const auto data_entry = ReadBytes(file, *root + chosen.Target(), 16);
   if (!data_entry) return std::nullopt;
   const auto offset = image.RvaToOffset(Le32(*data_entry, 0));
   if (!offset) return std::nullopt;
