@@ -4,6 +4,7 @@
 #include <iostream>
 #include <set>
 
+#include "platform/offline/registry_views.h"
 #include "platform/text.h"
 
 namespace tarnscan::platform {
@@ -146,43 +147,6 @@ class HiveKey final : public RegistryKey {
   std::optional<HiveKeyNode> node_;
   std::vector<std::string> mounted_children_;
   std::string where_;
-};
-
-// HKEY_CLASSES_ROOT where both the user's and the machine's classes hold
-// the key: the subkeys and values of both are listed, and a user's value
-// hides the machine's of the same name.
-class MergedClassesKey final : public RegistryKey {
- public:
-  MergedClassesKey(std::unique_ptr<RegistryKey> user, std::unique_ptr<RegistryKey> machine)
-      : user_(std::move(user)), machine_(std::move(machine)) {}
-
-  std::vector<std::string> SubKeyNames() const override {
-    std::vector<std::string> names = user_->SubKeyNames();
-    for (auto& name : machine_->SubKeyNames()) {
-      const auto at = std::lower_bound(
-          names.begin(), names.end(), name,
-          [](const std::string& a, const std::string& b) { return CompareIgnoreCase(a, b) < 0; });
-      if (at == names.end() || !EqualsIgnoreCase(*at, name)) names.insert(at, std::move(name));
-    }
-    return names;
-  }
-  // The user's values in their order, then the machine's the user lacks.
-  std::vector<std::string> ValueNames() const override {
-    std::vector<std::string> names = user_->ValueNames();
-    const std::set<std::string, LessIgnoreCase> own(names.begin(), names.end());
-    for (auto& name : machine_->ValueNames()) {
-      if (!own.contains(name)) names.push_back(std::move(name));
-    }
-    return names;
-  }
-  std::optional<RegistryValue> Value(std::string_view name) const override {
-    if (auto value = user_->Value(name)) return value;
-    return machine_->Value(name);
-  }
-
- private:
-  std::unique_ptr<RegistryKey> user_;
-  std::unique_ptr<RegistryKey> machine_;
 };
 
 }  // namespace
@@ -351,7 +315,7 @@ std::unique_ptr<RegistryKey> HiveRegistry::OpenClasses(std::string_view path) co
   auto user = Open(RootKey::kCurrentUser, "Software\\Classes" + below, Access::kRead);
   auto machine = Open(RootKey::kLocalMachine, "SOFTWARE\\Classes" + below, Access::kRead);
   if (user && machine) {
-    return std::make_unique<MergedClassesKey>(std::move(user), std::move(machine));
+    return MergeClassesKeys(std::move(user), std::move(machine));
   }
   return user ? std::move(user) : std::move(machine);
 }

@@ -172,4 +172,9 @@ std::unique_ptr<RegistryKey> OfflineRegistryViews::OpenCurrentConfig(std::string
   return nullptr;
 }
 
+std::unique_ptr<RegistryKey> MergeClassesKeys(std::unique_ptr<RegistryKey> user,
+                                              std::unique_ptr<RegistryKey> machine) {
+  return std::make_unique<MergedClassesKey>(std::move(user), std::move(machine));
+}
+
 }  // namespace tarnscan::platform

@@ -23,6 +23,12 @@
 
 namespace tarnscan::platform {
 
+// A key of HKEY_CLASSES_ROOT that both the user's and the machine's
+// classes hold: the subkeys of both, sorted without regard to case, and
+// the values of both, the user's hiding the machine's of the same name.
+std::unique_ptr<RegistryKey> MergeClassesKeys(std::unique_ptr<RegistryKey> user,
+                                              std::unique_ptr<RegistryKey> machine);
+
 class OfflineRegistryViews final : public Registry {
  public:
   // `base` holds HKLM, HKCU and HKU\.DEFAULT as stored; `user_key_name` is
