@@ -12,6 +12,16 @@ std::u16string Utf16FromLittleEndian(std::string_view bytes) {
   return out;
 }
 
+std::string Utf16ToLittleEndian(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {

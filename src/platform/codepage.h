@@ -33,6 +33,7 @@ std::unique_ptr<CodePage> MakeCodePage(int id);
 
 // UTF-16LE bytes as they lie in a file or a registry value.
 std::u16string Utf16FromLittleEndian(std::string_view bytes);
+std::string Utf16ToLittleEndian(std::u16string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view text);
 

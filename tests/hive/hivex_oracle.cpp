@@ -180,7 +180,7 @@ std::string ToUtf8(const platform::CodePage& code_page, std::string_view text) {
 std::string StoredData(const platform::RegFileOp& op, const platform::CodePage& code_page) {
   if (op.type == platform::kRegSz || op.type == platform::kRegExpandSz ||
       op.type == platform::kRegMultiSz) {
-    return platform::Utf16Le(code_page.ToUtf16(op.data));
+    return platform::Utf16ToLittleEndian(code_page.ToUtf16(op.data));
   }
   return op.data;
 }

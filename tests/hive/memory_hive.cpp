@@ -47,7 +47,7 @@ class TreeWriter {
     std::vector<hive_set_value> values;
     for (const auto& [name, value] : source.values) {
       names.push_back(Utf8(name));
-      data.push_back(IsStringType(value.type) ? platform::Utf16Le(code_page_.ToUtf16(value.data))
+      data.push_back(IsStringType(value.type) ? platform::Utf16ToLittleEndian(code_page_.ToUtf16(value.data))
                                               : value.data);
       values.push_back({names.back().data(), static_cast<hive_type>(value.type), data.back().size(),
                         data.back().data()});

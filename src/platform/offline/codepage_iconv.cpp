@@ -46,16 +46,6 @@ class IconvHandle {
   iconv_t handle_;
 };
 
-std::string ToLittleEndianBytes(std::u16string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
-
 class IconvCodePage final : public CodePage {
  public:
   explicit IconvCodePage(int id)
@@ -70,7 +60,7 @@ class IconvCodePage final : public CodePage {
   std::string FromUtf16(std::u16string_view text) const override {
     std::lock_guard lock(mutex_);
     std::string out;
-    if (to_ansi_.Convert(ToLittleEndianBytes(text), out)) return out;
+    if (to_ansi_.Convert(Utf16ToLittleEndian(text), out)) return out;
     // Slow path: one character at a time, "?" for what does not convert.
     out.clear();
     std::string piece;
@@ -80,7 +70,7 @@ class IconvCodePage final : public CodePage {
           text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
         len = 2;  // only a real pair is one character
       }
-      if (to_ansi_.Convert(ToLittleEndianBytes(text.substr(i, len)), piece)) {
+      if (to_ansi_.Convert(Utf16ToLittleEndian(text.substr(i, len)), piece)) {
         out += piece;
       } else {
         out += '?';

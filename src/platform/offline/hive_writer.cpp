@@ -37,7 +37,7 @@ std::pair<std::string, bool> EncodeName(std::u16string_view name) {
     for (char16_t c : name) bytes.push_back(static_cast<char>(c));
     return {bytes, true};
   }
-  return {Utf16Le(name), false};
+  return {Utf16ToLittleEndian(name), false};
 }
 
 uint32_t NameHash(std::u16string_view name) {
@@ -258,18 +258,8 @@ size_t CountKeys(const HiveWriter::Node& node) {
 
 }  // namespace
 
-std::string Utf16Le(std::u16string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
-
 std::string RegSzData(std::u16string_view text) {
-  std::string bytes = Utf16Le(text);
+  std::string bytes = Utf16ToLittleEndian(text);
   bytes.append(2, '\0');
   return bytes;
 }

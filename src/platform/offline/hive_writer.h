@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/codepage.h"
+
 namespace tarnscan::platform {
 
 class HiveWriter {
@@ -46,8 +48,6 @@ class HiveWriter {
   std::unique_ptr<Node> root_;
 };
 
-// Little helpers for the data of values.
-std::string Utf16Le(std::u16string_view text);
 // A REG_SZ payload: the text and its terminating NUL as UTF-16LE.
 std::string RegSzData(std::u16string_view text);
 std::string DwordData(uint32_t number);
