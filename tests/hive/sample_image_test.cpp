@@ -28,6 +28,7 @@
 #include "platform/memory/system_folder.h"
 #include "platform/offline/image_system.h"
 #include "platform/text.h"
+#include "support/cli_runner.h"
 
 namespace tarnscan::testing {
 namespace {
@@ -248,22 +249,8 @@ bool ApplyFileFacts(const fs::path& system_dir, const std::map<std::string, File
   return true;
 }
 
-struct Outcome {
-  int exit_code = -1;
-  std::string output;  // stdout and stderr
-};
-
-Outcome RunCli(const std::string& arguments) {
-  const std::string command = std::string(TARNSCAN_CLI_PATH) + " " + arguments + " 2>&1";
-  Outcome outcome;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  while (const size_t n = fread(buffer, 1, sizeof buffer, pipe)) outcome.output.append(buffer, n);
-  const int status = pclose(pipe);
-  outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return outcome;
-}
+using Outcome = testing::CliOutcome;
+using testing::RunCli;
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
