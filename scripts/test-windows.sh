@@ -186,8 +186,18 @@ printf 'OUTPUT;first\r\n' >"$app/plugins/b.def"
 printf 'OUTPUT;second\r\n' >"$app/plugins/A.def"
 printf 'not an AddOn\r\n' >"$app/plugins/notes.txt"
 (cd "$app/plugins" && ls -1 -- *.def) >"$work/gui-plugins.txt"
-driver() { win 330 "$bin/test-window-driver.exe" "$@"; }
 shot() { timeout 30 import -window root "$bin/tarnscan-$1.png" || true; }
+# A step that fails says which one it was and shows the window as it was.
+driver() {
+  local rc=0
+  win 330 "$bin/test-window-driver.exe" "$@" || rc=$?
+  if [ "$rc" -ne 0 ]; then
+    echo "test-windows: window step \"$*\" failed ($rc)" >&2
+    shot "failed-$1"
+    sed 's/^/  gui: /' "$work/gui.log" >&2 || true
+  fi
+  return "$rc"
+}
 (cd "$app" && timeout 600 "$wine" Tarnscan.exe >"$work/gui.log" 2>&1; echo $? >"$work/gui.rc") &
 gui_runner=$!
 if driver wait 60; then

@@ -51,6 +51,8 @@ std::string ClassOf(HWND window) {
 
 std::vector<HWND> Descendants(HWND parent) {
   std::vector<HWND> found;
+  // A null parent would list every top-level window instead.
+  if (parent == nullptr) return found;
   EnumChildWindows(
       parent,
       [](HWND child, LPARAM list) -> BOOL {
@@ -90,6 +92,7 @@ bool WaitFor(double seconds, const std::function<bool()>& done) {
 HWND MainWindow() { return FindWindowA(kWindowClass, nullptr); }
 
 HWND FindButton(HWND window, const std::string& caption, int nth) {
+  if (window == nullptr) return nullptr;
   int seen = 0;
   for (HWND child : Descendants(window)) {
     const LONG kind = ButtonKind(child);
@@ -112,13 +115,22 @@ int Wait(double seconds) {
   return idle ? 0 : kExitFailed;
 }
 
+// The click goes to the button's parent as the notification the button
+// itself would send: a BM_CLICK plays mouse-down and mouse-up on the button,
+// and the click is lost when the mouse capture moves in between.
 int Click(const std::string& caption, int nth) {
-  HWND button = FindButton(MainWindow(), caption, nth);
-  if (button == nullptr || !IsWindowVisible(button) || !IsWindowEnabled(button)) {
+  HWND button = nullptr;
+  const bool ready = WaitFor(10, [&] {
+    button = FindButton(MainWindow(), caption, nth);
+    return button != nullptr && IsWindowVisible(button) && IsWindowEnabled(button);
+  });
+  if (!ready) {
     std::cerr << "no visible, enabled button \"" << caption << "\" #" << nth << '\n';
     return kExitFailed;
   }
-  SendMessageA(button, BM_CLICK, 0, 0);
+  const int id = GetDlgCtrlID(button);
+  SendMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
   return 0;
 }
 
@@ -132,6 +144,11 @@ int Boxes() {
   return 0;
 }
 
+int Failed(const char* why) {
+  std::cerr << why << " (error " << GetLastError() << ")\n";
+  return kExitFailed;
+}
+
 // The list view lives in the other process: its item texts are fetched
 // through a buffer allocated there.
 int AddOns() {
@@ -139,26 +156,30 @@ int AddOns() {
   for (HWND child : Descendants(MainWindow())) {
     if (ClassOf(child) == WC_LISTVIEWA) list = child;
   }
-  if (list == nullptr) return kExitFailed;
+  if (list == nullptr) return Failed("no AddOn list");
   DWORD process_id = 0;
   GetWindowThreadProcessId(list, &process_id);
   tarnscan::platform::win32::FileHandle process(
       OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id));
-  if (!process.Valid()) return kExitFailed;
+  if (!process.Valid()) return Failed("OpenProcess failed");
   constexpr size_t kTextSize = 512;
   void* remote = VirtualAllocEx(process.Get(), nullptr, sizeof(LVITEMA) + kTextSize,
                                 MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (remote == nullptr) return kExitFailed;
+  if (remote == nullptr) return Failed("VirtualAllocEx failed");
   const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
     LVITEMA item{};
     item.iSubItem = 0;
     item.pszText = static_cast<char*>(remote) + sizeof(LVITEMA);
     item.cchTextMax = kTextSize;
-    WriteProcessMemory(process.Get(), remote, &item, sizeof item, nullptr);
-    SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(remote));
     char text[kTextSize] = {};
-    ReadProcessMemory(process.Get(), item.pszText, text, kTextSize - 1, nullptr);
+    if (!WriteProcessMemory(process.Get(), remote, &item, sizeof item, nullptr)) {
+      return Failed("WriteProcessMemory failed");
+    }
+    SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(remote));
+    if (!ReadProcessMemory(process.Get(), item.pszText, text, kTextSize - 1, nullptr)) {
+      return Failed("ReadProcessMemory failed");
+    }
     const UINT state =
         static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK));
     const bool ticked = (state >> 12) == 2;
