@@ -4,9 +4,11 @@
 // user's NTUSER.DAT. Measured: loading the image and running every
 // registry section with every "Show All" box ticked, the folder sections
 // unticked, the report kept in memory. Counted: the keys the scan opened.
+// TARNSCAN_BENCH_REPORT=FILE saves the report.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -35,17 +37,16 @@ void WriteHive(const HiveWriter& writer, const std::string& path) {
 
 void WriteSystemHive(const std::string& path) {
   HiveWriter writer;
-  writer.SetValue(AddPath(writer, writer.Root(), "Select"), u"Current", kRegDword,
-                  DwordData(1));
+  writer.SetValue(AddPath(writer, writer.Root(), "Select"), u"Current", kRegDword, DwordData(1));
   const std::string parameters = "ControlSet001\\Services\\WinSock2\\Parameters\\";
-  auto protocols = AddPath(writer, writer.Root(), parameters + "Protocol_Catalog9\\Catalog_Entries");
+  auto protocols =
+      AddPath(writer, writer.Root(), parameters + "Protocol_Catalog9\\Catalog_Entries");
   for (int i = 1; i <= 24; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "%012d", i);
     std::string packed = "%SystemRoot%\\system32\\mswsock.dll";
     packed.resize(0x3a8, '\0');
-    writer.SetValue(writer.AddKey(protocols, Wide(name)), u"PackedCatalogItem", kRegBinary,
-                    packed);
+    writer.SetValue(writer.AddKey(protocols, Wide(name)), u"PackedCatalogItem", kRegBinary, packed);
   }
   auto spaces = AddPath(writer, writer.Root(), parameters + "NameSpace_Catalog5\\Catalog_Entries");
   for (int i = 1; i <= 6; ++i) {
@@ -115,6 +116,14 @@ void TickEveryRegistryBox(ScanOptions& options) {
   }
 }
 
+// TARNSCAN_BENCH_REPORT=FILE keeps the report, to see what was measured.
+void SaveReportIfAsked(const std::string& bytes) {
+  if (const char* path = std::getenv("TARNSCAN_BENCH_REPORT")) {
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+}
+
 void BM_RegistryPartOfScan(benchmark::State& state) {
   static const Image image;
   size_t opens = 0;
@@ -133,8 +142,10 @@ void BM_RegistryPartOfScan(benchmark::State& state) {
     ScanContext context(system, options);
     Startup(context);
     TickEveryRegistryBox(options);
-    const ScanResult result = RunScan(
-        context, ReportTarget{"", [&](const std::string& bytes) { report_size = bytes.size(); }});
+    const ScanResult result = RunScan(context, ReportTarget{"", [&](const std::string& bytes) {
+                                                              report_size = bytes.size();
+                                                              SaveReportIfAsked(bytes);
+                                                            }});
     if (!result.completed) state.SkipWithError(result.error.c_str());
     opens = registry.opens();
   }

@@ -69,68 +69,68 @@ inline void AddClasses(HiveWriter& writer) {
   auto clsid = AddPath(writer, writer.Root(), "Classes\\CLSID");
   for (int i = 0; i < kClsidCount; ++i) {
     auto key = writer.AddKey(clsid, Wide(Guid(i)));
-    writer.SetValue(key, u"", platform::kRegSz,
-                    Sz("Component object number " + std::to_string(i)));
+    writer.SetValue(key, u"", platform::kRegSz, Sz("Component object number " + std::to_string(i)));
     auto server = writer.AddKey(key, u"InprocServer32");
     writer.SetValue(server, u"", platform::kRegExpandSz, Sz(Library(i)));
     writer.SetValue(server, u"ThreadingModel", platform::kRegSz, Sz("Apartment"));
   }
 }
 
-// Lists whose entries are values named by (or holding) a class.
-inline void AddValueLists(HiveWriter& writer, ClassDealer& dealer) {
-  struct List {
-    const char* path;
-    int count;
-    bool guid_is_name;
-  };
-  static const List kLists[] = {
-      {"Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", 1500, true},
-      {"Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks", 8, true},
-      {"Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler", 8, true},
-      {"Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad", 12, false},
-      {"Microsoft\\Internet Explorer\\Toolbar", 12, true},
-  };
-  for (const auto& list : kLists) {
-    auto key = AddPath(writer, writer.Root(), list.path);
-    for (int i = 0; i < list.count; ++i) {
-      const std::string guid = dealer.NextGuid();
-      if (list.guid_is_name) {
-        writer.SetValue(key, Wide(guid), platform::kRegSz, Sz("Extension " + std::to_string(i)));
-      } else {
-        writer.SetValue(key, Wide("Object" + std::to_string(i)), platform::kRegSz, Sz(guid));
-      }
-    }
-  }
-}
+// How a hook list names its classes.
+enum class Entry {
+  kValueNamedByClass,  // "{guid}"="description"
+  kValueHoldingClass,  // "name"="{guid}"
+  kKeyNamedByClass,    // [list\{guid}]
+  kKeyHoldingClass,    // [list\name] @="{guid}"
+};
 
-// Lists whose entries are subkeys named by a class, or holding it as their
-// default value.
-inline void AddKeyLists(HiveWriter& writer, ClassDealer& dealer) {
-  struct List {
-    const char* path;
-    int count;
-    bool guid_is_name;
-  };
-  static const List kLists[] = {
-      {"Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects", 25, true},
-      {"Microsoft\\Internet Explorer\\Explorer Bars", 10, true},
-      {"Classes\\*\\shellex\\ContextMenuHandlers", 120, false},
-      {"Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers", 40, false},
-      {"Classes\\Directory\\shellex\\ContextMenuHandlers", 60, false},
-      {"Classes\\Directory\\BackGround\\shellex\\ContextMenuHandlers", 30, false},
-      {"Classes\\Folder\\shellex\\ContextMenuHandlers", 40, false},
-      {"Classes\\Folder\\shellex\\ColumnHandlers", 12, true},
-  };
-  for (const auto& list : kLists) {
+struct HookList {
+  const char* path;
+  int count;
+  Entry entry;
+};
+
+inline constexpr HookList kHookLists[] = {
+    {"Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", 1500,
+     Entry::kValueNamedByClass},
+    {"Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks", 8,
+     Entry::kValueNamedByClass},
+    {"Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler", 8,
+     Entry::kValueNamedByClass},
+    {"Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad", 12,
+     Entry::kValueHoldingClass},
+    {"Microsoft\\Internet Explorer\\Toolbar", 12, Entry::kValueNamedByClass},
+    {"Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects", 25,
+     Entry::kKeyNamedByClass},
+    {"Microsoft\\Internet Explorer\\Explorer Bars", 10, Entry::kKeyNamedByClass},
+    {"Classes\\*\\shellex\\ContextMenuHandlers", 120, Entry::kKeyHoldingClass},
+    {"Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers", 40, Entry::kKeyHoldingClass},
+    {"Classes\\Directory\\shellex\\ContextMenuHandlers", 60, Entry::kKeyHoldingClass},
+    {"Classes\\Directory\\BackGround\\shellex\\ContextMenuHandlers", 30, Entry::kKeyHoldingClass},
+    {"Classes\\Folder\\shellex\\ContextMenuHandlers", 40, Entry::kKeyHoldingClass},
+    {"Classes\\Folder\\shellex\\ColumnHandlers", 12, Entry::kKeyNamedByClass},
+};
+
+inline void AddHookLists(HiveWriter& writer, ClassDealer& dealer) {
+  for (const auto& list : kHookLists) {
     auto key = AddPath(writer, writer.Root(), list.path);
     for (int i = 0; i < list.count; ++i) {
       const std::string guid = dealer.NextGuid();
-      if (list.guid_is_name) {
-        writer.AddKey(key, Wide(guid));
-      } else {
-        auto handler = writer.AddKey(key, Wide("Handler" + std::to_string(i)));
-        writer.SetValue(handler, u"", platform::kRegSz, Sz(guid));
+      const std::string number = std::to_string(i);
+      switch (list.entry) {
+        case Entry::kValueNamedByClass:
+          writer.SetValue(key, Wide(guid), platform::kRegSz, Sz("Extension " + number));
+          break;
+        case Entry::kValueHoldingClass:
+          writer.SetValue(key, Wide("Object" + number), platform::kRegSz, Sz(guid));
+          break;
+        case Entry::kKeyNamedByClass:
+          writer.AddKey(key, Wide(guid));
+          break;
+        case Entry::kKeyHoldingClass:
+          writer.SetValue(writer.AddKey(key, Wide("Handler" + number)), u"", platform::kRegSz,
+                          Sz(guid));
+          break;
       }
     }
   }
@@ -183,8 +183,7 @@ inline uintmax_t WriteSoftwareHive(const std::string& path, bool with_hook_keys)
     AddClasses(writer);
     if (with_hook_keys) {
       ClassDealer dealer;
-      AddValueLists(writer, dealer);
-      AddKeyLists(writer, dealer);
+      AddHookLists(writer, dealer);
       AddProtocolsAndExtensions(writer, dealer);
       AddStartupAndHooks(writer);
     }
