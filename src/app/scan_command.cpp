@@ -69,9 +69,16 @@ int RunScanCommand(const CommandLine& line, const platform::System& system,
   context.program_folder = host.program_folder;
   context.plugin_files = host.plugin_files;
   context.plugins_folder = host.plugins_folder;
-  if (!Startup(context)) {
-    std::cerr << prefix << "no plugins folder '" << host.plugins_shown
-              << "': the AddOn list is empty\n";
+  // A start-up failure (a value of the wrong type in the scanned registry)
+  // is shown and the steps after it are skipped, as in the window; the
+  // scan still runs.
+  try {
+    if (!Startup(context)) {
+      std::cerr << prefix << "no plugins folder '" << host.plugins_shown
+                << "': the AddOn list is empty\n";
+    }
+  } catch (const std::exception& error) {
+    std::cerr << prefix << "start-up stopped: " << error.what() << '\n';
   }
   if (const std::string problem = ApplyOptionChoices(line, options); !problem.empty()) {
     std::cerr << prefix << problem << '\n';
@@ -101,10 +108,8 @@ int RunScanCommand(const CommandLine& line, const platform::System& system,
   const ScanResult result = RunScan(context, target);
   progress.Clear();
   if (!result.completed) {
-    std::cerr << prefix << result.error << '\n';
-    const auto& lines = context.log.Lines();
-    if (!lines.empty() && lines.back().rfind("Scan ended early", 0) == 0) {
-      std::cerr << prefix << "the report so far was saved to " << host.report_path << '\n';
+    for (const auto& text : FailureLines(result, host.report_path)) {
+      std::cerr << prefix << text << '\n';
     }
     return kExitScanError;
   }

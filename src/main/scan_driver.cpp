@@ -144,8 +144,8 @@ std::string BlockBanner(std::string_view title) {
 
 ScanResult RunScan(ScanContext& context, const ReportTarget& target) {
   ScanResult result;
-  BeginScan(context);
   try {
+    BeginScan(context);
     WriteHeader(context);
     RunSections(context);
     context.log.Add("");
@@ -161,15 +161,26 @@ ScanResult RunScan(ScanContext& context, const ReportTarget& target) {
   }
   try {
     target.save(context.log.Text());
+    result.saved = true;
   } catch (const std::exception& error) {
-    EndScan(context);
-    return ScanResult{false, error.what()};
+    result.completed = false;
+    result.save_error = error.what();
   }
   EndScan(context);
   if (result.completed) {
     context.system.shell->Open(context.env.win_dir + "\\notepad.exe", target.path);
   }
   return result;
+}
+
+std::vector<std::string> FailureLines(const ScanResult& result, std::string_view report_path) {
+  std::vector<std::string> lines;
+  if (!result.error.empty()) lines.push_back(result.error);
+  if (!result.save_error.empty()) lines.push_back(result.save_error);
+  if (!result.error.empty() && result.saved) {
+    lines.push_back("The report so far was saved to " + std::string(report_path) + ".");
+  }
+  return lines;
 }
 
 }  // namespace tarnscan

@@ -43,9 +43,15 @@ const std::vector<RegistrySectionRow>& RegistrySections();
 Section AddOnsSection();
 
 struct ScanResult {
-  bool completed = false;
-  std::string error;  // the message of the error that ended the scan early
+  bool completed = false;  // every section ran and the report was saved
+  std::string error;       // the message of the error that ended the scan early
+  bool saved = false;      // the report, whole or partial, was written
+  std::string save_error;  // why it could not be written
 };
+
+// What the user is told of a scan that did not complete, a line each:
+// why it stopped, whether the report so far was kept, why it was not.
+std::vector<std::string> FailureLines(const ScanResult& result, std::string_view report_path);
 
 // Where the finished report goes. `save` receives the report's bytes and
 // throws when they cannot be written; `path` is the report's full path as
@@ -59,9 +65,10 @@ struct ReportTarget {
 // patterns and the file facts cache.
 void CreateScanObjects(ScanContext& context);
 
-// Runs a whole scan. An error that escapes a section ends the scan there;
-// the lines so far are still saved, followed by an empty line and
-// "Scan ended early: " and the message.
+// Runs a whole scan. An error that escapes a section, or the reading of
+// the program files folder before them, ends the scan there; the lines so
+// far are still saved, followed by an empty line and "Scan ended early: "
+// and the message.
 ScanResult RunScan(ScanContext& context, const ReportTarget& target);
 
 }  // namespace tarnscan

@@ -141,6 +141,59 @@ TEST_F(Cli, PlantedWrongTypeEndsTheScanButSavesTheReport) {
   EXPECT_EQ(report.substr(report.size() - tail.size()), tail);
 }
 
+// Values read before the first section: at start-up (shown, the rest of
+// start-up skipped, the scan still runs) and at the start of the scan (the
+// scan ends with the report so far). Never an abort.
+TEST_F(Cli, WrongTypesBeforeTheSectionsAreToldNeverAnAbort) {
+  struct Case {
+    std::string key;
+    std::string value;
+    int exit_code;
+    std::string message;
+    std::string report_end;
+  };
+  const std::vector<Case> cases{
+      {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", 1,
+       "Invalid data type for 'ProgramFilesDir'",
+       "\r\n\r\nScan ended early: Invalid data type for 'ProgramFilesDir'\r\n"},
+      {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Common Desktop", 0,
+       "start-up stopped: Invalid data type for 'Common Desktop'",
+       Banner(24, "Scan Complete", 34) + "\r\n"},
+      {"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "SystemRoot", 0,
+       "start-up stopped: Invalid data type for 'SystemRoot'",
+       Banner(24, "Scan Complete", 34) + "\r\n"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(dir_ / "sys");
+    fs::copy(Sample(), dir_ / "sys", fs::copy_options::recursive);
+    std::ofstream(dir_ / "sys/registry/99-planted.reg")
+        << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" << c.key << "]\r\n\"" << c.value
+        << "\"=dword:00000007\r\n";
+    const Outcome outcome =
+        RunCli("--system " + (dir_ / "sys").string() + " --only RunKeys " + Common());
+    EXPECT_EQ(outcome.exit_code, c.exit_code) << c.value << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(c.message), std::string::npos) << outcome.output;
+    const std::string report = ReadFile(Out());
+    ASSERT_GE(report.size(), c.report_end.size()) << c.value;
+    EXPECT_EQ(report.substr(report.size() - c.report_end.size()), c.report_end) << c.value;
+  }
+}
+
+TEST_F(Cli, AScanErrorWithAnUnwritableReportTellsBothAndClaimsNoReport) {
+  fs::copy(Sample(), dir_ / "sys", fs::copy_options::recursive);
+  std::ofstream(dir_ / "sys/registry/99-planted.reg")
+      << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer]\r\n"
+         "\"Version\"=dword:00000008\r\n";
+  const Outcome outcome = RunCli("--system " + (dir_ / "sys").string() + " --only \"\" --quiet " +
+                                 "--patterns " + Patterns() + " --out " +
+                                 (dir_ / "no/such/dir/r.txt").string());
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_NE(outcome.output.find("Invalid data type for 'Version'"), std::string::npos)
+      << outcome.output;
+  EXPECT_NE(outcome.output.find("Cannot create file"), std::string::npos) << outcome.output;
+  EXPECT_EQ(outcome.output.find("saved to"), std::string::npos) << outcome.output;
+}
+
 TEST_F(Cli, ListOptionsNamesEveryBoxAndAddOn) {
   fs::create_directories(dir_ / "plugins");
   std::ofstream(dir_ / "plugins/b.def") << "OUTPUT\r\n";

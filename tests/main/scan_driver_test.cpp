@@ -150,14 +150,54 @@ TEST_F(DriverFixture, WrongTypedValueSavesThePartialReportWithTheReason) {
   EXPECT_EQ(scan.test_system.shell.opened, "");
 }
 
-TEST_F(DriverFixture, AFailedSaveIsReportedAndNothingIsOpened) {
-  const ScanResult result = RunScan(
-      *scan.context, ReportTarget{"C:\\Tools\\Tarnscan.Txt", [](const std::string&) {
-                                    throw platform::FileError("Cannot create file");
-                                  }});
+TEST_F(DriverFixture, AWrongTypedProgramFilesFolderEndsTheScanBeforeTheHeader) {
+  scan.test_system.registry.SetDword(kLm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                     "ProgramFilesDir", 7);
+  const ScanResult result = Run();
   EXPECT_FALSE(result.completed);
-  EXPECT_EQ(result.error, "Cannot create file");
+  EXPECT_TRUE(result.saved);
+  EXPECT_EQ(result.error, "Invalid data type for 'ProgramFilesDir'");
+  auto lines = HeaderLines();
+  lines.resize(4);
+  lines.push_back("");
+  lines.push_back("Scan ended early: Invalid data type for 'ProgramFilesDir'");
+  EXPECT_EQ(saved, Join(lines));
   EXPECT_EQ(scan.test_system.shell.opened, "");
+}
+
+ScanResult RunWithFailingSave(ScanContext& context) {
+  return RunScan(context, ReportTarget{"C:\\Tools\\Tarnscan.Txt", [](const std::string&) {
+                                         throw platform::FileError("Cannot create file");
+                                       }});
+}
+
+TEST_F(DriverFixture, AFailedSaveIsReportedAndNothingIsOpened) {
+  const ScanResult result = RunWithFailingSave(*scan.context);
+  EXPECT_FALSE(result.completed);
+  EXPECT_FALSE(result.saved);
+  EXPECT_EQ(result.error, "");
+  EXPECT_EQ(result.save_error, "Cannot create file");
+  EXPECT_EQ(FailureLines(result, "C:\\Tools\\Tarnscan.Txt"),
+            std::vector<std::string>{"Cannot create file"});
+  EXPECT_EQ(scan.test_system.shell.opened, "");
+}
+
+TEST_F(DriverFixture, AScanErrorAndAFailedSaveAreBothToldAndNothingClaimsTheReportWasKept) {
+  scan.test_system.registry.SetDword(kLm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                     "ProductName", 7);
+  const ScanResult result = RunWithFailingSave(*scan.context);
+  EXPECT_FALSE(result.saved);
+  EXPECT_EQ(FailureLines(result, "C:\\Tools\\Tarnscan.Txt"),
+            (std::vector<std::string>{"Invalid data type for 'ProductName'", "Cannot create file"}));
+}
+
+TEST_F(DriverFixture, AScanErrorWithTheReportKeptSaysWhere) {
+  scan.test_system.registry.SetDword(kLm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                     "ProductName", 7);
+  const ScanResult result = Run();
+  EXPECT_EQ(FailureLines(result, "C:\\Tools\\Tarnscan.Txt"),
+            (std::vector<std::string>{"Invalid data type for 'ProductName'",
+                                      "The report so far was saved to C:\\Tools\\Tarnscan.Txt."}));
 }
 
 TEST_F(DriverFixture, ASecondScanReplacesTheFirst) {

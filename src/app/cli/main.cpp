@@ -97,5 +97,9 @@ int main(int argc, char** argv) {
   } catch (const platform::ImageError& error) {
     std::cerr << "tarnscan: " << error.what() << '\n';
     return kExitUsage;
+  } catch (const std::exception& error) {
+    // Whatever else escapes is said in one line, never an abort.
+    std::cerr << "tarnscan: " << error.what() << '\n';
+    return kExitScanError;
   }
 }

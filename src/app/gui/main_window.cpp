@@ -249,7 +249,17 @@ void MainWindow::StartUp() {
                                 ".\n\nThe folder scans will look for no text fragments.";
     MessageBoxA(window_, message.c_str(), kTitle, MB_OK | MB_ICONWARNING);
   }
-  Startup(*context_);
+  // As the start-up of the original: the first failure is shown and the
+  // steps after it are skipped; the window stays usable.
+  try {
+    if (!Startup(*context_)) {
+      const std::string message = "The plugins folder " + context_->plugins_folder +
+                                  " was not found: the AddOn list is empty.";
+      MessageBoxA(window_, message.c_str(), kTitle, MB_OK | MB_ICONWARNING);
+    }
+  } catch (const std::exception& error) {
+    MessageBoxA(window_, error.what(), kTitle, MB_OK | MB_ICONERROR);
+  }
   panel_.ShowAddOns(options_);
   context_->log.SetListener([this](const std::string& line) { feed_.AddLine(line); });
   context_->progress.caption = [this](const std::string& text) { feed_.SetCaption(text); };
@@ -346,10 +356,9 @@ void MainWindow::FinishScan(const ScanResult& result) {
   GetCursorPos(&cursor);
   SetCursorPos(cursor.x, cursor.y);  // lets WM_SETCURSOR put the arrow back
   if (result.completed) return;
-  std::string message = result.error;
-  const auto& lines = context_->log.Lines();
-  if (!lines.empty() && lines.back().rfind("Scan ended early", 0) == 0) {
-    message += "\n\nThe report so far was saved to " + report_path_ + ".";
+  std::string message;
+  for (const auto& text : FailureLines(result, report_path_)) {
+    message += (message.empty() ? "" : "\n\n") + text;
   }
   MessageBoxA(window_, message.c_str(), kTitle, MB_OK | MB_ICONERROR);
 }
