@@ -107,8 +107,10 @@ constexpr StartupBlock kStartupBlocks[] = {
 };
 
 // A file of a startup folder: its pattern lines, or one plain line. A file
-// that cannot be read still gets its plain line: one locked file in
-// Application Data must not end the whole scan.
+// that cannot be read, or whose version data is damaged, still gets its
+// plain line (with "[Detail Data unreadable]" for the damage): one locked
+// or malformed file must neither end the whole scan nor vanish from the
+// one list that names every file.
 void ListStartupFile(ScanContext& context, const std::string& path, const FileEntry& entry) {
   int found = -1;
   try {
@@ -116,7 +118,9 @@ void ListStartupFile(ScanContext& context, const std::string& path, const FileEn
   } catch (const std::exception&) {
     found = -1;
   }
-  if (found < 1) LogEntry(context, path, entry);
+  if (found < 1) {
+    context.log.Add(EntryLine(context, "", entry, path) + FileWithCompany(*context.file_facts, path));
+  }
 }
 
 void RunStartupBlock(ScanContext& context, const StartupBlock& block) {

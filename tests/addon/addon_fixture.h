@@ -10,7 +10,6 @@
 
 #include "addon/addon_runner.h"
 #include "fileinfo/version_info.h"
-#include "platform/offline/file_facts_offline.h"
 #include "support/test_system.h"
 
 namespace tarnscan::testing {
@@ -42,12 +41,7 @@ struct AddOnFixture : ::testing::Test {
   }
 
   // Company names read from the files' version resources.
-  void UseCompanyNames() {
-    auto& system = scan.test_system.system;
-    system.facts = std::make_unique<platform::OfflineFileFacts>(*system.files, *system.registry,
-                                                                *system.code_page);
-    context().file_facts = std::make_shared<FileFactsCache>(*system.facts, *system.files);
-  }
+  void UseCompanyNames() { scan.UseCompanyNames(); }
 
   const Lines& Interpret(std::string_view addon_text) {
     InterpretAddOnLines(context(), SplitAddOnLines(addon_text));

@@ -4,6 +4,7 @@
 #include "folders/file_line.h"
 #include "folders/folder_sections.h"
 #include "folders/pattern_scan.h"
+#include "support/pe_writer.h"
 #include "support/test_system.h"
 
 namespace tarnscan {
@@ -217,6 +218,13 @@ TEST_F(FolderScan, StartupFoldersListEveryFileOnce) {
   Add("C:\\Users\\Owner\\Startup\\A.lnk", "plain", kAttrHidden);
   Add("C:\\Users\\Owner\\Startup\\sub\\deeper.exe", "hotbar");
   Add("C:\\Users\\Owner\\Startup\\locked.db", "hotbar").locked = true;
+  scan.UseCompanyNames();
+  testing::VersionSpec damaged = testing::CompanyVersion("Adware Inc");
+  damaged.with_fixed_info = false;
+  const std::string damaged_pe = testing::MakePeWithVersion(damaged);
+  Add("C:\\Users\\Owner\\Startup\\damaged.dll", damaged_pe);
+  std::string damaged_line = Line("", "   ", damaged_pe.size(), "C:\\Users\\Owner\\Startup\\damaged.dll");
+  damaged_line.replace(damaged_line.size() - 3, 3, "[Detail Data unreadable]");
   scan.test_system.files.AddFolder("C:\\Users\\Owner\\AppData");
   scan.options.FolderRemoveAll();
   ScanStartupFolders(*scan.context);
@@ -232,6 +240,7 @@ TEST_F(FolderScan, StartupFoldersListEveryFileOnce) {
                          Line("hotbar", "   ", 20, "C:\\Users\\Owner\\Startup\\b.exe"),
                          Line("CoolWebSearch", "   ", 20, "C:\\Users\\Owner\\Startup\\b.exe"),
                          Line("hotbar", "   ", 20, "C:\\Users\\Owner\\Startup\\b.exe"),
+                         damaged_line,
                          Line("", "   ", 6, "C:\\Users\\Owner\\Startup\\locked.db"), "",
                          "Checking files in %USERPROFILE%\\Application Data folder...", ""}));
   EXPECT_EQ(scan.context->current_folder, "C:\\Users\\Owner\\AppData");

@@ -12,7 +12,6 @@
 
 #include "fileinfo/version_info.h"
 #include "main/scan_driver.h"
-#include "platform/offline/file_facts_offline.h"
 #include "support/pe_writer.h"
 #include "support/test_system.h"
 
@@ -82,12 +81,7 @@ inline constexpr std::string_view kNoCompany = " ()";
 class BrowserScanTest : public ::testing::Test {
  protected:
   BrowserScanTest() {
-    auto& system = scan.test_system.system;
-    system.facts = std::make_unique<platform::OfflineFileFacts>(
-        scan.test_system.files, scan.test_system.registry, *system.code_page);
-    // The cache made with the scan objects refers to the facts replaced
-    // above.
-    context().file_facts = std::make_shared<FileFactsCache>(*system.facts, *system.files);
+    scan.UseCompanyNames();
     AddDll("C:\\Program Files\\Acme\\acme.dll", "Acme Software");
     AddDll("C:\\WINDOWS\\system32\\msthing.dll", "Microsoft Corporation");
     AddDll("C:\\WINDOWS\\system32\\lower.dll", "microsoft corporation");

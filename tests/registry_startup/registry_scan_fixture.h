@@ -12,7 +12,6 @@
 
 #include "fileinfo/version_info.h"
 #include "main/scan_driver.h"
-#include "platform/offline/file_facts_offline.h"
 #include "platform/offline/shell_link.h"
 #include "support/pe_writer.h"
 #include "support/test_system.h"
@@ -25,13 +24,9 @@ class RegistryScanTest : public ::testing::Test {
  protected:
   RegistryScanTest() {
     auto& system = scan.test_system.system;
-    system.facts = std::make_unique<platform::OfflineFileFacts>(
-        scan.test_system.files, scan.test_system.registry, *system.code_page);
+    scan.UseCompanyNames();
     system.shell =
         std::make_unique<platform::OfflineShell>(scan.test_system.files, *system.code_page);
-    // The cache made with the scan objects refers to the facts replaced
-    // above.
-    context().file_facts = std::make_shared<FileFactsCache>(*system.facts, *system.files);
     context().env.all_users_dir = "C:\\Documents and Settings\\All Users";
     context().env.current_user_dir = "C:\\Documents and Settings\\Owner";
   }

@@ -1,8 +1,10 @@
 #include "support/test_system.h"
 
+#include "fileinfo/version_info.h"
 #include "main/scan_driver.h"
 #include "main/startup.h"
 #include "platform/memory/system_folder.h"
+#include "platform/offline/file_facts_offline.h"
 
 namespace tarnscan::testing {
 namespace {
@@ -84,6 +86,14 @@ TestScan::TestScan(bool windows_xp) {
   context = std::make_unique<ScanContext>(test_system.system, options);
   DiscoverEnvironment(*context);
   CreateScanObjects(*context);
+}
+
+void TestScan::UseCompanyNames() {
+  auto& system = test_system.system;
+  system.facts = std::make_unique<platform::OfflineFileFacts>(*system.files, *system.registry,
+                                                              *system.code_page);
+  // The cache made with the scan objects refers to the facts replaced.
+  context->file_facts = std::make_shared<FileFactsCache>(*system.facts, *system.files);
 }
 
 }  // namespace tarnscan::testing

@@ -57,6 +57,10 @@ struct TestScan {
   TestSystem test_system;
   ScanOptions options;
   std::unique_ptr<ScanContext> context;
+
+  // Company names read from the files' version resources by the offline
+  // reader, through a new cache of the scan.
+  void UseCompanyNames();
 };
 
 }  // namespace tarnscan::testing
