@@ -1,6 +1,7 @@
 #include "main/startup.h"
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace tarnscan {
 
@@ -11,23 +12,9 @@ std::string DropLast(const std::string& text, size_t count) {
 }
 
 std::vector<std::string> SplitTextLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  std::string current;
-  bool pending = false;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(std::move(current));
-      current.clear();
-      pending = false;
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      current.push_back(c);
-      pending = true;
-    }
-  }
-  if (pending) lines.push_back(std::move(current));
-  return lines;
+  platform::LineSplitter lines;
+  lines.Feed(bytes);
+  return lines.Finish();
 }
 
 void DiscoverEnvironment(ScanContext& context) {

@@ -18,8 +18,7 @@ bool Startup(ScanContext& context);
 // Reads the OS family and folder globals only.
 void DiscoverEnvironment(ScanContext& context);
 
-// Lines of a text file read as a Pascal text file: CR LF, LF or a lone CR
-// end a line; a last line without its end still counts; nothing trimmed.
+// The lines of the patterns list, as platform::LineSplitter cuts them.
 std::vector<std::string> SplitTextLines(std::string_view bytes);
 
 // Text without its last `count` characters; empty when it is not longer.

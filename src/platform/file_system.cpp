@@ -16,31 +16,10 @@ bool FileSystem::FolderExists(std::string_view path) const {
 
 std::vector<std::string> FileSystem::ReadLines(std::string_view path) const {
   auto file = OpenExclusive(path);
-  std::vector<std::string> lines;
-  std::string current;
-  bool pending = false;  // text or a line end seen since the last line
-  bool after_cr = false;
+  LineSplitter lines;
   char buffer[4096];
-  while (const size_t n = file->Read(buffer, sizeof buffer)) {
-    for (size_t i = 0; i < n; ++i) {
-      const char c = buffer[i];
-      if (c == '\n' && after_cr) {
-        after_cr = false;
-        continue;
-      }
-      after_cr = c == '\r';
-      if (c == '\r' || c == '\n') {
-        lines.push_back(std::move(current));
-        current.clear();
-        pending = false;
-      } else {
-        current.push_back(c);
-        pending = true;
-      }
-    }
-  }
-  if (pending) lines.push_back(std::move(current));
-  return lines;
+  while (const size_t n = file->Read(buffer, sizeof buffer)) lines.Feed({buffer, n});
+  return lines.Finish();
 }
 
 namespace {

@@ -76,9 +76,8 @@ class FileSystem {
 
   bool FileExists(std::string_view path) const;
   bool FolderExists(std::string_view path) const;
-  // The lines of a text file without their line ends (CR LF, LF or a lone
-  // CR end a line, as a Pascal text file reads them); a last line without
-  // an end still counts. Throws FileError.
+  // The lines of a text file without their line ends, as LineSplitter
+  // (text.h) cuts them. Throws FileError.
   std::vector<std::string> ReadLines(std::string_view path) const;
 };
 

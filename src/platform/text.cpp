@@ -75,4 +75,29 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
   }
 }
 
+void LineSplitter::Feed(std::string_view bytes) {
+  for (const char c : bytes) {
+    if (c == '\n' && after_cr_) {
+      after_cr_ = false;
+      continue;
+    }
+    after_cr_ = c == '\r';
+    if (c == '\r' || c == '\n') {
+      lines_.push_back(std::move(current_));
+      current_.clear();
+      pending_ = false;
+    } else {
+      current_.push_back(c);
+      pending_ = true;
+    }
+  }
+}
+
+std::vector<std::string> LineSplitter::Finish() {
+  if (pending_) lines_.push_back(std::move(current_));
+  current_.clear();
+  pending_ = after_cr_ = false;
+  return std::move(lines_);
+}
+
 }  // namespace tarnscan::platform

@@ -28,6 +28,23 @@ int CompareLocaleText(std::string_view a, std::string_view b);
 // Splits on one character; "a\\b" gives "a", "", "b".
 std::vector<std::string_view> Split(std::string_view text, char separator);
 
+// Splits 8-bit text into lines as it arrives in pieces: CR LF, a lone LF
+// or a lone CR ends a line, and a last line without its end still counts;
+// nothing is trimmed. A lone LF counts because hosts files and pattern
+// lists written by other tools often have Unix line ends, and Windows'
+// own resolver reads such a hosts file line by line.
+class LineSplitter {
+ public:
+  void Feed(std::string_view bytes);
+  std::vector<std::string> Finish();
+
+ private:
+  std::vector<std::string> lines_;
+  std::string current_;
+  bool pending_ = false;   // text or a line end seen since the last line
+  bool after_cr_ = false;  // an LF now belongs to that CR
+};
+
 struct LessIgnoreCase {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const {
