@@ -82,7 +82,9 @@ FileFactsCache& FactsCache(ScanContext& context) {
 // Lists the matches of `dir` itself; true when there was one.
 bool ListMatches(ScanContext& context, const FileCheck& check, const std::string& dir) {
   // A mask naming a folder ("system32\*.dll") searches that folder, as
-  // FindFirstFile does with the joined path.
+  // FindFirstFile does with the joined path; the line, the company and the
+  // digest then take the path where the file is (Dir and the bare name
+  // would name a file that is not there).
   const auto [mask_folder, name_mask] = platform::SplitPath(check.mask);
   const std::string search_dir =
       mask_folder.empty() ? dir : WithBackslash(dir + std::string(mask_folder));

@@ -19,7 +19,6 @@ constexpr uint16_t kVersionInfoId = 1;
 constexpr uint16_t kNeIdFlag = 0x8000;
 // wLength is a 16-bit count, so no version block is longer than this.
 constexpr size_t kMaxVersionBytes = 0xFFFF;
-constexpr uint32_t kFixedSignature = 0xFEEF04BD;
 constexpr size_t kFixedInfoSize = 13 * 4;
 // More path components or siblings than any real resource holds.
 constexpr size_t kMaxPathComponents = 16;
@@ -236,7 +235,8 @@ class ParsedVersionData final : public VersionData {
     const std::string_view bytes(bytes_);
     uint32_t words[13];
     for (size_t i = 0; i < 13; ++i) words[i] = Le32(bytes, root->value_begin + i * 4);
-    if (words[0] != kFixedSignature) return std::nullopt;
+    // The signature is not checked: Windows' version functions hand the
+    // block over whatever it holds.
     return FixedFileInfo{words[0], words[1], words[2], words[3],  words[4],  words[5], words[6],
                          words[7], words[8], words[9], words[10], words[11], words[12]};
   }
