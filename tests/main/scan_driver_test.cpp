@@ -135,34 +135,34 @@ TEST_F(DriverFixture, MidnightLeavesOutTheTime) {
   EXPECT_EQ(scan.context->log.Lines()[5], "Logfile created on: 12/31/2026");
 }
 
+// A wrong-typed value read at the start of the scan or in the header: the
+// lines so far are saved with the reason, nothing is opened.
 TEST_F(DriverFixture, WrongTypedValueSavesThePartialReportWithTheReason) {
-  scan.test_system.registry.SetDword(kLm, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                                     "ProductName", 7);
-  const ScanResult result = Run();
-  EXPECT_FALSE(result.completed);
-  EXPECT_EQ(result.error, "Invalid data type for 'ProductName'");
-  auto lines = HeaderLines();
-  lines.resize(7);
-  lines.push_back("");
-  lines.push_back("Scan ended early: Invalid data type for 'ProductName'");
-  EXPECT_EQ(saved, Join(lines));
-  EXPECT_EQ(saved.find("Scan Complete"), std::string::npos);
-  EXPECT_EQ(scan.test_system.shell.opened, "");
-}
-
-TEST_F(DriverFixture, AWrongTypedProgramFilesFolderEndsTheScanBeforeTheHeader) {
-  scan.test_system.registry.SetDword(kLm, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                                     "ProgramFilesDir", 7);
-  const ScanResult result = Run();
-  EXPECT_FALSE(result.completed);
-  EXPECT_TRUE(result.saved);
-  EXPECT_EQ(result.error, "Invalid data type for 'ProgramFilesDir'");
-  auto lines = HeaderLines();
-  lines.resize(4);
-  lines.push_back("");
-  lines.push_back("Scan ended early: Invalid data type for 'ProgramFilesDir'");
-  EXPECT_EQ(saved, Join(lines));
-  EXPECT_EQ(scan.test_system.shell.opened, "");
+  struct Case {
+    const char* key;
+    const char* value;
+    const char* sound;  // the value as the fixture has it
+    size_t lines_kept;  // of the header
+  };
+  auto& registry = scan.test_system.registry;
+  for (const Case& c :
+       {Case{"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "C:\\Program Files", 4},
+        Case{"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName",
+             "Microsoft Windows XP", 7}}) {
+    registry.SetDword(kLm, c.key, c.value, 7);
+    const ScanResult result = Run();
+    registry.SetString(kLm, c.key, c.value, c.sound);
+    const std::string reason = "Invalid data type for '" + std::string(c.value) + "'";
+    EXPECT_FALSE(result.completed);
+    EXPECT_TRUE(result.saved);
+    EXPECT_EQ(result.error, reason);
+    auto lines = HeaderLines();
+    lines.resize(c.lines_kept);
+    lines.push_back("");
+    lines.push_back("Scan ended early: " + reason);
+    EXPECT_EQ(saved, Join(lines));
+    EXPECT_EQ(scan.test_system.shell.opened, "");
+  }
 }
 
 ScanResult RunWithFailingSave(ScanContext& context) {
