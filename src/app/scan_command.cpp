@@ -50,8 +50,7 @@ class Progress {
 
 void ListOptions(const ScanOptions& options, std::ostream& out) {
   for (const auto& box : OptionBoxes()) {
-    out << box.name.substr(3) << '\t' << (options.Ticked(box.name) ? "ticked" : "unticked")
-        << '\t'
+    out << box.name.substr(3) << '\t' << (options.Ticked(box.name) ? "ticked" : "unticked") << '\t'
         << (box.caption.empty() ? "Show All of " + std::string(box.show_all_of.substr(3))
                                 : std::string(box.caption))
         << '\n';
@@ -99,12 +98,11 @@ int RunScanCommand(const CommandLine& line, const platform::System& system,
   Progress progress(line.quiet, host.progress_on_terminal);
   context.progress.caption = [&](const std::string& text) { progress.Caption(text); };
   context.progress.status = [&](const std::string& text) { progress.Status(text); };
-  const ReportTarget target{host.report_path, [&](const std::string& bytes) {
-                              host.save_file(host.report_path,
-                                             line.utf8 ? platform::Utf16ToUtf8(
-                                                             system.code_page->ToUtf16(bytes))
-                                                       : bytes);
-                            }};
+  const ReportTarget target{
+      host.report_path, [&](const std::string& bytes) {
+        host.save_file(host.report_path,
+                       line.utf8 ? platform::Utf16ToUtf8(system.code_page->ToUtf16(bytes)) : bytes);
+      }};
   const ScanResult result = RunScan(context, target);
   progress.Clear();
   if (!result.completed) {

@@ -33,8 +33,7 @@ void ScanStandardFolder(ScanContext& context, const StandardFolder& row) {
 // A file's line, or nothing when its version data is unreadable.
 void LogEntry(ScanContext& context, const std::string& path, const FileEntry& entry) {
   try {
-    LogFileWithCompany(*context.file_facts, path, EntryLine(context, "", entry, path),
-                       context.log);
+    LogFileWithCompany(*context.file_facts, path, EntryLine(context, "", entry, path), context.log);
   } catch (const std::exception&) {
     // The walks skip a file whose facts cannot be read.
   }
@@ -47,7 +46,8 @@ void Walk(ScanContext& context, std::string_view folder_in, std::string_view mas
   const std::string folder = WithBackslash(folder_in);
   const auto& files = *context.system.files;
   for (const auto& entry : files.List(folder, mask)) {
-    if (!entry.IsDirectory() && filter(context, entry)) LogEntry(context, folder + entry.name, entry);
+    if (!entry.IsDirectory() && filter(context, entry))
+      LogEntry(context, folder + entry.name, entry);
   }
   if (!recurse || depth >= kMaxDepth) return;
   for (const auto& entry : files.List(folder, "*.*")) {
@@ -60,7 +60,8 @@ void Walk(ScanContext& context, std::string_view folder_in, std::string_view mas
 
 bool IsRecentHiddenOrSystem(const ScanContext& context, const FileEntry& entry) {
   if ((entry.attributes & (platform::kAttrHidden | platform::kAttrSystem)) == 0) return false;
-  const auto written = platform::TruncateToTwoSeconds(context.system.clock->ToLocal(entry.last_write));
+  const auto written =
+      platform::TruncateToTwoSeconds(context.system.clock->ToLocal(entry.last_write));
   return platform::ToDateTimeValue(written) >
          platform::ToDateTimeValue(context.system.clock->Now()) - 60.0;
 }
@@ -119,7 +120,8 @@ void ListStartupFile(ScanContext& context, const std::string& path, const FileEn
     found = -1;
   }
   if (found < 1) {
-    context.log.Add(EntryLine(context, "", entry, path) + FileWithCompany(*context.file_facts, path));
+    context.log.Add(EntryLine(context, "", entry, path) +
+                    FileWithCompany(*context.file_facts, path));
   }
 }
 
@@ -139,15 +141,15 @@ void RunStartupBlock(ScanContext& context, const StartupBlock& block) {
 }  // namespace
 
 void ScanSystemDriveFolder(ScanContext& context) {
-  ScanStandardFolder(context, {"Tarnscan - scanning System Drive folder...",
-                               "Checking %SystemDrive% folder...", &Environment::sys_drv, "",
-                               false});
+  ScanStandardFolder(
+      context, {"Tarnscan - scanning System Drive folder...", "Checking %SystemDrive% folder...",
+                &Environment::sys_drv, "", false});
 }
 
 void ScanProgramFilesFolder(ScanContext& context) {
-  ScanStandardFolder(context, {"Tarnscan - scanning Program Files folder...",
-                               "Checking %ProgramFilesDir% folder...", &Environment::prg_files,
-                               "", false});
+  ScanStandardFolder(context,
+                     {"Tarnscan - scanning Program Files folder...",
+                      "Checking %ProgramFilesDir% folder...", &Environment::prg_files, "", false});
 }
 
 void ScanWindowsFolder(ScanContext& context) {
@@ -215,8 +217,8 @@ void ScanDownloadedProgramFiles(ScanContext& context) {
     reg1.OpenKey(std::string(kUnits) + "\\" + unit + "\\DownloadInformation");
     reg2.CloseKey();
     reg2.OpenKey("SOFTWARE\\Classes\\CLSID\\" + unit);
-    context.log.Add(unit + " - " + reg2.ReadString("") + " - CodeBase = " +
-                    reg1.ReadString("CODEBASE"));
+    context.log.Add(unit + " - " + reg2.ReadString("") +
+                    " - CodeBase = " + reg1.ReadString("CODEBASE"));
   }
   reg1.CloseKey();
   reg2.CloseKey();

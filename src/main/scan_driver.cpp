@@ -58,11 +58,9 @@ void WriteOperatingSystemLines(ScanContext& context) {
 
 void WriteHeader(ScanContext& context) {
   context.log.Add(BlockBanner(kBannerVersions));
-  context.log.Add("Logfile created on: " +
-                  platform::FormatDateTime(context.system.clock->Now(),
-                                           context.system.date_format));
-  context.log.Add("Tarnscan " + std::string(kVersionText) + "\tFolder = " +
-                  context.program_folder);
+  context.log.Add("Logfile created on: " + platform::FormatDateTime(context.system.clock->Now(),
+                                                                    context.system.date_format));
+  context.log.Add("Tarnscan " + std::string(kVersionText) + "\tFolder = " + context.program_folder);
   WriteOperatingSystemLines(context);
 }
 
@@ -103,7 +101,6 @@ void RunSections(ScanContext& context) {
     if (Section addons = AddOnsSection()) addons(context);
   }
 }
-
 
 void BeginScan(ScanContext& context) {
   context.log.Clear();

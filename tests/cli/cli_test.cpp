@@ -43,8 +43,8 @@ class Cli : public ::testing::Test {
   std::string Patterns() const { return std::string(TARNSCAN_SAMPLES_DIR) + "/patterns.txt"; }
   fs::path Out() const { return dir_ / "Tarnscan.Txt"; }
   std::string Common() const {
-    return "--patterns " + Patterns() + " --plugins " + (dir_ / "no-plugins").string() +
-           " --out " + Out().string() + " --quiet";
+    return "--patterns " + Patterns() + " --plugins " + (dir_ / "no-plugins").string() + " --out " +
+           Out().string() + " --quiet";
   }
 
   fs::path dir_;
@@ -97,7 +97,8 @@ TEST_F(Cli, UsageAndStartUpFailuresExitTwoWithOneLine) {
   };
   const std::vector<Case> cases{
       {"--only RunKeys", "give either --system DIR or --image ROOT"},
-      {"--system " + Sample() + " --image /tmp " + Common(), "give either --system DIR or --image ROOT"},
+      {"--system " + Sample() + " --image /tmp " + Common(),
+       "give either --system DIR or --image ROOT"},
       {"--system " + Sample() + " --user Owner " + Common(), "--user and --drive go with --image"},
       {"--image /tmp --drive DX " + Common(), "--drive wants D=PATH"},
       {"--image " + (dir_ / "empty").string() + " " + Common(), "tarnscan: "},
@@ -184,9 +185,9 @@ TEST_F(Cli, AScanErrorWithAnUnwritableReportTellsBothAndClaimsNoReport) {
   std::ofstream(dir_ / "sys/registry/99-planted.reg")
       << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer]\r\n"
          "\"Version\"=dword:00000008\r\n";
-  const Outcome outcome = RunCli("--system " + (dir_ / "sys").string() + " --only \"\" --quiet " +
-                                 "--patterns " + Patterns() + " --out " +
-                                 (dir_ / "no/such/dir/r.txt").string());
+  const Outcome outcome =
+      RunCli("--system " + (dir_ / "sys").string() + " --only \"\" --quiet " + "--patterns " +
+             Patterns() + " --out " + (dir_ / "no/such/dir/r.txt").string());
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_NE(outcome.output.find("Invalid data type for 'Version'"), std::string::npos)
       << outcome.output;
@@ -203,8 +204,7 @@ TEST_F(Cli, ListOptionsNamesEveryBoxAndAddOn) {
   EXPECT_EQ(outcome.exit_code, 0) << outcome.output;
   EXPECT_NE(outcome.output.find("RunKeys\tticked\tRegistry Run Keys"), std::string::npos);
   EXPECT_NE(outcome.output.find("AllWinsock2\tticked\tShow All of Winsock2"), std::string::npos);
-  EXPECT_NE(outcome.output.find("AddOn\tticked\tA.def\nAddOn\tunticked\tb.def"),
-            std::string::npos)
+  EXPECT_NE(outcome.output.find("AddOn\tticked\tA.def\nAddOn\tunticked\tb.def"), std::string::npos)
       << outcome.output;
 }
 

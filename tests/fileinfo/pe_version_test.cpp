@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-
 #include <random>
 
 #include "support/pe_writer.h"

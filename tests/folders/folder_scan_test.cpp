@@ -31,9 +31,7 @@ std::string Line(const std::string& pattern, const std::string& attrs, uint64_t 
 }
 
 struct FolderScan : ::testing::Test {
-  FolderScan() {
-    SetPatterns({"hotbar", "CoolWebSearch", "", "hotbar"});
-  }
+  FolderScan() { SetPatterns({"hotbar", "CoolWebSearch", "", "hotbar"}); }
   void SetPatterns(std::vector<std::string> patterns) {
     scan.context->patterns = std::move(patterns);
     scan.context->pattern_set = platform::MakePatternSet(scan.context->patterns);
@@ -48,13 +46,15 @@ struct FolderScan : ::testing::Test {
 };
 
 TEST(FormatFileLine, FixedColumnsAndLongFieldsPushRight) {
-  const std::string line = FormatFileLine("abcdefghij", std::string(19, 'd'), " HS", "5120", "C:\\f");
+  const std::string line =
+      FormatFileLine("abcdefghij", std::string(19, 'd'), " HS", "5120", "C:\\f");
   EXPECT_EQ(line, "abcdefghij" + std::string(11, ' ') + std::string(19, 'd') + "    " + "  HS " +
                       "5120" + std::string(7, ' ') + "C:\\f");
   EXPECT_EQ(line.find("C:\\f"), 60u);  // the path at column 61
   const std::string long_pattern(25, 'p');
   EXPECT_EQ(FormatFileLine(long_pattern, "d", "   ", "1", "x").find('d'), 25u);
-  EXPECT_EQ(FormatFileLine("", "", "", "", "x"), std::string(21 + 23, ' ') + "  " + std::string(11, ' ') + "x");
+  EXPECT_EQ(FormatFileLine("", "", "", "", "x"),
+            std::string(21 + 23, ' ') + "  " + std::string(11, ' ') + "x");
 }
 
 TEST_F(FolderScan, OneLinePerFragmentInListOrderCaseFoldedAsciiOnly) {
@@ -63,12 +63,12 @@ TEST_F(FolderScan, OneLinePerFragmentInListOrderCaseFoldedAsciiOnly) {
   Add("C:\\WINDOWS\\clean.txt", "nothing here");
   Add("C:\\WINDOWS\\accent.txt", "COOLWEBSEARC\xC8");
   ScanFolderForPatterns(*scan.context, "C:\\WINDOWS", "*.*", false);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{
-                         Line("hotbar", "   ", 26, "C:\\WINDOWS\\adware.dll"),
-                         Line("CoolWebSearch", "   ", 26, "C:\\WINDOWS\\adware.dll"),
-                         Line("hotbar", "   ", 26, "C:\\WINDOWS\\adware.dll"),
-                         Line("hotbar", "   ", 7, "C:\\WINDOWS\\umlaut.txt"),
-                         Line("hotbar", "   ", 7, "C:\\WINDOWS\\umlaut.txt")}));
+  EXPECT_EQ(Lines(),
+            (std::vector<std::string>{Line("hotbar", "   ", 26, "C:\\WINDOWS\\adware.dll"),
+                                      Line("CoolWebSearch", "   ", 26, "C:\\WINDOWS\\adware.dll"),
+                                      Line("hotbar", "   ", 26, "C:\\WINDOWS\\adware.dll"),
+                                      Line("hotbar", "   ", 7, "C:\\WINDOWS\\umlaut.txt"),
+                                      Line("hotbar", "   ", 7, "C:\\WINDOWS\\umlaut.txt")}));
 }
 
 TEST_F(FolderScan, NonAsciiLettersMustMatchExactly) {
@@ -90,7 +90,8 @@ TEST_F(FolderScan, FragmentsAcrossReadBlocksAreFound) {
 }
 
 TEST_F(FolderScan, HostsFilesListTheirMatchingLines) {
-  Add("C:\\etc\\hosts", "127.0.0.1 localhost\r\n1.2.3.4 www.hotbar.com\r\n5.6.7.8 coolwebsearch.hotbar\r\n");
+  Add("C:\\etc\\hosts",
+      "127.0.0.1 localhost\r\n1.2.3.4 www.hotbar.com\r\n5.6.7.8 coolwebsearch.hotbar\r\n");
   Add("C:\\etc\\lmhosts", "nothing\r\n");
   Add("C:\\etc\\hosts.sam", "1.2.3.4 hotbar\r\n");
   ScanFolderForPatterns(*scan.context, "C:\\etc", "*.*", false);
@@ -137,9 +138,9 @@ TEST_F(FolderScan, WalkListsFilesBeforeSubFoldersDepthFirstAndSkipsFolderLinks) 
   ScanFolderForPatterns(*scan.context, "C:\\r", "*.txt", true);
   std::vector<std::string> paths;
   for (const auto& line : Lines()) paths.push_back(line.substr(60, line.size() - 63));
-  EXPECT_EQ(paths, (std::vector<std::string>{"C:\\r\\top.txt", "C:\\r\\a\\c.txt",
-                                             "C:\\r\\a\\deep\\d.txt", "C:\\r\\b\\inner.txt",
-                                             "C:\\r\\hidden\\h.txt"}));
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{"C:\\r\\top.txt", "C:\\r\\a\\c.txt", "C:\\r\\a\\deep\\d.txt",
+                                      "C:\\r\\b\\inner.txt", "C:\\r\\hidden\\h.txt"}));
 }
 
 TEST_F(FolderScan, ParallelReadingGivesTheSequentialReport) {
@@ -174,14 +175,21 @@ TEST_F(FolderScan, SixtyDayWalkBoundaries) {
   scan.test_system.clock.Set({2026, 3, 1, 12, 0, 0, 0});
   auto& files = scan.test_system.files;
   // 59 days 23 hours before, listed; 60 days 2 seconds before, not.
-  files.AddFile("C:\\WINDOWS\\recent.sys", "", kAttrHidden, CalendarToFileTime({2026, 1, 1, 13, 0, 0, 0}));
-  files.AddFile("C:\\WINDOWS\\old.sys", "", kAttrSystem, CalendarToFileTime({2025, 12, 31, 11, 59, 58, 0}));
-  files.AddFile("C:\\WINDOWS\\system32\\sys.dll", "", kAttrSystem, CalendarToFileTime({2026, 2, 20, 8, 0, 0, 0}));
-  files.AddFile("C:\\WINDOWS\\readonly.txt", "", kAttrReadOnly, CalendarToFileTime({2026, 2, 28, 8, 0, 0, 0}));
+  files.AddFile("C:\\WINDOWS\\recent.sys", "", kAttrHidden,
+                CalendarToFileTime({2026, 1, 1, 13, 0, 0, 0}));
+  files.AddFile("C:\\WINDOWS\\old.sys", "", kAttrSystem,
+                CalendarToFileTime({2025, 12, 31, 11, 59, 58, 0}));
+  files.AddFile("C:\\WINDOWS\\system32\\sys.dll", "", kAttrSystem,
+                CalendarToFileTime({2026, 2, 20, 8, 0, 0, 0}));
+  files.AddFile("C:\\WINDOWS\\readonly.txt", "", kAttrReadOnly,
+                CalendarToFileTime({2026, 2, 28, 8, 0, 0, 0}));
   ScanRecentHiddenFiles(*scan.context);
   ASSERT_EQ(Lines().size(), 4u);
-  EXPECT_EQ(Lines()[0], "Checking the Windows folder and sub-folders for system and hidden files within the last 60 days...");
-  EXPECT_NE(Lines()[1].find(" H  0          C:\\WINDOWS\\recent.sys ()"), std::string::npos) << Lines()[1];
+  EXPECT_EQ(Lines()[0],
+            "Checking the Windows folder and sub-folders for system and hidden files within the "
+            "last 60 days...");
+  EXPECT_NE(Lines()[1].find(" H  0          C:\\WINDOWS\\recent.sys ()"), std::string::npos)
+      << Lines()[1];
   EXPECT_NE(Lines()[2].find("  S 0          C:\\WINDOWS\\system32\\sys.dll ()"), std::string::npos);
   EXPECT_EQ(Lines()[3], "");
 }
@@ -191,21 +199,23 @@ TEST_F(FolderScan, CplFilesInSubFoldersAnyCaseWithSixtyFourBitSizes) {
   Add("C:\\WINDOWS\\system32\\sub\\x.cpl", "").entry.size = 3221225472ULL;
   Add("C:\\WINDOWS\\system32\\x.cplx", "");
   ScanCplFiles(*scan.context);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{
-                         "Checking for CPL files...",
-                         Line("", "   ", 0, "C:\\WINDOWS\\SYSTEM32\\desk.CPL"),
-                         Line("", "   ", 3221225472ULL, "C:\\WINDOWS\\SYSTEM32\\sub\\x.cpl"), ""}));
+  EXPECT_EQ(Lines(),
+            (std::vector<std::string>{
+                "Checking for CPL files...", Line("", "   ", 0, "C:\\WINDOWS\\SYSTEM32\\desk.CPL"),
+                Line("", "   ", 3221225472ULL, "C:\\WINDOWS\\SYSTEM32\\sub\\x.cpl"), ""}));
 }
 
 TEST_F(FolderScan, StandardFolderSectionWritesTitleAndEmptyLineEvenWithNoMatch) {
   ScanSystemDriversFolder(*scan.context);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"Checking %System%\\Drivers folder and sub-folders...", ""}));
+  EXPECT_EQ(Lines(),
+            (std::vector<std::string>{"Checking %System%\\Drivers folder and sub-folders...", ""}));
   Add("C:\\WINDOWS\\system32\\drivers\\etc\\hosts", "0.0.0.0 hotbar.com\r\n");
   scan.context->log.Clear();
   ScanSystemDriversFolder(*scan.context);
-  EXPECT_EQ(Lines(), (std::vector<std::string>{"Checking %System%\\Drivers folder and sub-folders...", "",
-                                               "Items found in C:\\WINDOWS\\SYSTEM32\\drivers\\etc\\hosts",
-                                               "0.0.0.0 hotbar.com", "0.0.0.0 hotbar.com", "", ""}));
+  EXPECT_EQ(Lines(),
+            (std::vector<std::string>{"Checking %System%\\Drivers folder and sub-folders...", "",
+                                      "Items found in C:\\WINDOWS\\SYSTEM32\\drivers\\etc\\hosts",
+                                      "0.0.0.0 hotbar.com", "0.0.0.0 hotbar.com", "", ""}));
 }
 
 TEST_F(FolderScan, StartupFoldersListEveryFileOnce) {
@@ -223,7 +233,8 @@ TEST_F(FolderScan, StartupFoldersListEveryFileOnce) {
   damaged.with_fixed_info = false;
   const std::string damaged_pe = testing::MakePeWithVersion(damaged);
   Add("C:\\Users\\Owner\\Startup\\damaged.dll", damaged_pe);
-  std::string damaged_line = Line("", "   ", damaged_pe.size(), "C:\\Users\\Owner\\Startup\\damaged.dll");
+  std::string damaged_line =
+      Line("", "   ", damaged_pe.size(), "C:\\Users\\Owner\\Startup\\damaged.dll");
   damaged_line.replace(damaged_line.size() - 3, 3, "[Detail Data unreadable]");
   scan.test_system.files.AddFolder("C:\\Users\\Owner\\AppData");
   scan.options.FolderRemoveAll();
@@ -240,9 +251,8 @@ TEST_F(FolderScan, StartupFoldersListEveryFileOnce) {
                          Line("hotbar", "   ", 20, "C:\\Users\\Owner\\Startup\\b.exe"),
                          Line("CoolWebSearch", "   ", 20, "C:\\Users\\Owner\\Startup\\b.exe"),
                          Line("hotbar", "   ", 20, "C:\\Users\\Owner\\Startup\\b.exe"),
-                         damaged_line,
-                         Line("", "   ", 6, "C:\\Users\\Owner\\Startup\\locked.db"), "",
-                         "Checking files in %USERPROFILE%\\Application Data folder...", ""}));
+                         damaged_line, Line("", "   ", 6, "C:\\Users\\Owner\\Startup\\locked.db"),
+                         "", "Checking files in %USERPROFILE%\\Application Data folder...", ""}));
   EXPECT_EQ(scan.context->current_folder, "C:\\Users\\Owner\\AppData");
 }
 
@@ -259,8 +269,7 @@ TEST_F(FolderScan, DownloadedProgramFilesSortedWithClassNames) {
 )");
   ScanDownloadedProgramFiles(*scan.context);
   EXPECT_EQ(Lines(), (std::vector<std::string>{
-                         "Checking for Downloaded Program Files...",
-                         "{A-unit} -  - CodeBase = ",
+                         "Checking for Downloaded Program Files...", "{A-unit} -  - CodeBase = ",
                          "{b-unit} - Bargain Control - CodeBase = http://ads.example/b.cab",
                          "NotAClsid -  - CodeBase = ", ""}));
   EXPECT_FALSE(scan.context->reg1.HasKey());

@@ -39,8 +39,9 @@ struct DriverFixture : ::testing::Test {
   }
 
   ScanResult Run() {
-    return RunScan(*scan.context, ReportTarget{"C:\\Tools\\Tarnscan.Txt",
-                                               [this](const std::string& bytes) { saved = bytes; }});
+    return RunScan(*scan.context,
+                   ReportTarget{"C:\\Tools\\Tarnscan.Txt",
+                                [this](const std::string& bytes) { saved = bytes; }});
   }
 
   std::vector<std::string> HeaderLines() const {
@@ -145,10 +146,10 @@ TEST_F(DriverFixture, WrongTypedValueSavesThePartialReportWithTheReason) {
     size_t lines_kept;  // of the header
   };
   auto& registry = scan.test_system.registry;
-  for (const Case& c :
-       {Case{"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", "C:\\Program Files", 4},
-        Case{"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName",
-             "Microsoft Windows XP", 7}}) {
+  for (const Case& c : {Case{"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                             "C:\\Program Files", 4},
+                        Case{"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName",
+                             "Microsoft Windows XP", 7}}) {
     registry.SetDword(kLm, c.key, c.value, 7);
     const ScanResult result = Run();
     registry.SetString(kLm, c.key, c.value, c.sound);
@@ -187,8 +188,9 @@ TEST_F(DriverFixture, AScanErrorAndAFailedSaveAreBothToldAndNothingClaimsTheRepo
                                      "ProductName", 7);
   const ScanResult result = RunWithFailingSave(*scan.context);
   EXPECT_FALSE(result.saved);
-  EXPECT_EQ(FailureLines(result, "C:\\Tools\\Tarnscan.Txt"),
-            (std::vector<std::string>{"Invalid data type for 'ProductName'", "Cannot create file"}));
+  EXPECT_EQ(
+      FailureLines(result, "C:\\Tools\\Tarnscan.Txt"),
+      (std::vector<std::string>{"Invalid data type for 'ProductName'", "Cannot create file"}));
 }
 
 TEST_F(DriverFixture, AScanErrorWithTheReportKeptSaysWhere) {

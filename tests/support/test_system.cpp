@@ -18,11 +18,8 @@ class NoFileFacts final : public platform::FileFacts {
   std::unique_ptr<platform::VersionData> LoadVersion(std::string_view) const override {
     return nullptr;
   }
-  std::optional<std::string> ShellTypeName(std::string_view) const override {
-    return std::nullopt;
-  }
+  std::optional<std::string> ShellTypeName(std::string_view) const override { return std::nullopt; }
 };
-
 
 platform::MemoryRegistry& NewRegistry(platform::System& system) {
   auto registry = std::make_unique<platform::MemoryRegistry>();
