@@ -198,41 +198,61 @@ driver() {
   fi
   return "$rc"
 }
-(cd "$app" && timeout 600 "$wine" Tarnscan.exe >"$work/gui.log" 2>&1; echo $? >"$work/gui.rc") &
-gui_runner=$!
-if driver wait 60; then
-  driver memo >"$work/memo-start.txt"
-  driver boxes >"$work/boxes-start.txt"
-  driver addons >"$work/addons-start.txt"
+start_window() {
+  (cd "$app" && timeout 600 "$wine" Tarnscan.exe >"$work/gui.log" 2>&1; echo $? >"$work/gui.rc") &
+  gui_runner=$!
+}
+# One drive of the window through its buttons; false at the first step
+# that fails.
+drive_window() {
+  driver wait 60 || return 1
+  driver memo >"$work/memo-start.txt" || return 1
+  driver boxes >"$work/boxes-start.txt" || return 1
+  driver addons >"$work/addons-start.txt" || return 1
   shot report
-  driver click "Configure Scan Options"
-  driver click "Remove All" 1
-  driver click "Remove All" 2
-  driver boxes >"$work/boxes-removed.txt"
+  driver click "Configure Scan Options" || return 1
+  driver click "Remove All" 1 || return 1
+  driver click "Remove All" 2 || return 1
+  driver boxes >"$work/boxes-removed.txt" || return 1
   shot options
-  driver click Apply
-  driver click "Start Scan"
+  driver click Apply || return 1
+  driver click "Start Scan" || return 1
   driver caption 240 "Tarnscan - scan complete!" || true
   driver find-window 60 "Tarnscan.Txt" >"$work/notepad-title.txt" || true
   shot notepad
   driver close-window "Tarnscan.Txt" || true
-  driver memo >"$work/memo-scanned.txt"
+  driver memo >"$work/memo-scanned.txt" || return 1
   cp "$app/Tarnscan.Txt" "$work/gui-report.txt" 2>/dev/null || true
-  driver click "Configure Scan Options"
-  driver click Default
-  driver boxes >"$work/boxes-default.txt"
-  driver click Apply
+  driver click "Configure Scan Options" || return 1
+  driver click Default || return 1
+  driver boxes >"$work/boxes-default.txt" || return 1
+  driver click Apply || return 1
   # A whole scan from the window: the same report as the offline command's.
-  driver click "Start Scan"
-  driver wait 300
+  driver click "Start Scan" || return 1
+  driver wait 300 || return 1
   driver find-window 60 "Tarnscan.Txt" >/dev/null || true
   driver close-window "Tarnscan.Txt" || true
   cp "$app/Tarnscan.Txt" "$work/gui-report-default.txt" 2>/dev/null || true
   shot scanned
   driver close 30 || true
-else
-  echo "test-windows: the window did not come up:" >&2
-  cat "$work/gui.log" >&2
+}
+window_results=(memo-start.txt boxes-start.txt addons-start.txt boxes-removed.txt
+  notepad-title.txt memo-scanned.txt gui-report.txt boxes-default.txt gui-report-default.txt)
+start_window
+# Driving a window from another process can lose an event on its way
+# through the display server: after saying which step failed, the whole
+# drive runs once more from a fresh start. Twice is a failure.
+if ! drive_window; then
+  echo "test-windows: driving the window failed; once more from a fresh start" >&2
+  timeout 60 "$wineserver" -k || true
+  wait "$gui_runner" || true
+  for result in "${window_results[@]}"; do rm -f "$work/$result"; done
+  rm -f "$app/Tarnscan.Txt"
+  start_window
+  if ! drive_window; then
+    echo "test-windows: driving the window failed again" >&2
+    exit 1
+  fi
 fi
 wait "$gui_runner" || true
 
