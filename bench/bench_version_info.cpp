@@ -13,6 +13,7 @@
 
 #include "fileinfo/md5.h"
 #include "fileinfo/version_info.h"
+#include "platform/byte_source.h"
 #include "platform/memory/memory_file_system.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/offline/file_facts_offline.h"
@@ -22,6 +23,8 @@ namespace tarnscan {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::PutLe16;
+using platform::PutLe32;
 
 constexpr char kWineFolder[] = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
 constexpr size_t kMadeFiles = 500;
@@ -127,15 +130,6 @@ BENCHMARK(BM_FileMD5)->Arg(4096)->Arg(16 << 20)->Unit(benchmark::kMicrosecond);
 
 // ---------------------------------------------------------------------------
 
-void Put16(std::string& out, size_t at, uint32_t value) {
-  if (out.size() < at + 2) out.resize(at + 2, '\0');
-  out[at] = static_cast<char>(value & 0xFF);
-  out[at + 1] = static_cast<char>(value >> 8);
-}
-void Put32(std::string& out, size_t at, uint32_t value) {
-  Put16(out, at, value & 0xFFFF);
-  Put16(out, at + 2, value >> 16);
-}
 void Pad(std::string& out) {
   while (out.size() % 4 != 0) out.push_back('\0');
 }
@@ -143,8 +137,8 @@ void Pad(std::string& out) {
 std::string Block(std::string_view key, std::string_view value, uint16_t value_length,
                   uint16_t type, const std::vector<std::string>& children) {
   std::string out(6, '\0');
-  Put16(out, 2, value_length);
-  Put16(out, 4, type);
+  PutLe16(out, 2, value_length);
+  PutLe16(out, 4, type);
   for (char c : key) out += std::string{c, '\0'};
   out += std::string(2, '\0');
   Pad(out);
@@ -153,7 +147,7 @@ std::string Block(std::string_view key, std::string_view value, uint16_t value_l
     Pad(out);
     out += child;
   }
-  Put16(out, 0, static_cast<uint32_t>(out.size()));
+  PutLe16(out, 0, static_cast<uint32_t>(out.size()));
   return out;
 }
 
@@ -173,8 +167,8 @@ std::string MadeDll(size_t index) {
     strings.push_back(Block(key, text, static_cast<uint16_t>(text.size() / 2), 1, {}));
   }
   std::string fixed(52, '\0');
-  Put32(fixed, 0, 0xFEEF04BD);
-  Put32(fixed, 36, 2);
+  PutLe32(fixed, 0, 0xFEEF04BD);
+  PutLe32(fixed, 36, 2);
   const std::string translation("\x09\x04\xE4\x04", 4);
   const std::string version =
       Block("VS_VERSION_INFO", fixed, 52, 0,
@@ -183,17 +177,17 @@ std::string MadeDll(size_t index) {
 
   // Resource directory: type 16 -> name 1 -> language 0409 -> data.
   std::string rsrc(16 * 3 + 8 * 3 + 16, '\0');
-  Put16(rsrc, 14, 1);
-  Put32(rsrc, 16, 16);
-  Put32(rsrc, 20, 0x80000000u | 24);
-  Put16(rsrc, 24 + 14, 1);
-  Put32(rsrc, 24 + 16, 1);
-  Put32(rsrc, 24 + 20, 0x80000000u | 48);
-  Put16(rsrc, 48 + 14, 1);
-  Put32(rsrc, 48 + 16, 0x0409);
-  Put32(rsrc, 48 + 20, 72);
-  Put32(rsrc, 72, 0x1000 + 88);
-  Put32(rsrc, 76, static_cast<uint32_t>(version.size()));
+  PutLe16(rsrc, 14, 1);
+  PutLe32(rsrc, 16, 16);
+  PutLe32(rsrc, 20, 0x80000000u | 24);
+  PutLe16(rsrc, 24 + 14, 1);
+  PutLe32(rsrc, 24 + 16, 1);
+  PutLe32(rsrc, 24 + 20, 0x80000000u | 48);
+  PutLe16(rsrc, 48 + 14, 1);
+  PutLe32(rsrc, 48 + 16, 0x0409);
+  PutLe32(rsrc, 48 + 20, 72);
+  PutLe32(rsrc, 72, 0x1000 + 88);
+  PutLe32(rsrc, 76, static_cast<uint32_t>(version.size()));
   rsrc += version;
   const uint32_t raw = (static_cast<uint32_t>(rsrc.size()) + 0x1FF) & ~0x1FFu;
   rsrc.resize(raw, '\0');
@@ -201,28 +195,28 @@ std::string MadeDll(size_t index) {
   std::string out(0x200, '\0');
   out[0] = 'M';
   out[1] = 'Z';
-  Put32(out, 0x3C, 0x80);
+  PutLe32(out, 0x3C, 0x80);
   out.replace(0x80, 4, std::string("PE\0\0", 4));
-  Put16(out, 0x84, 0x14C);
-  Put16(out, 0x86, 1);
-  Put16(out, 0x94, 224);
-  Put16(out, 0x96, 0x2102);
+  PutLe16(out, 0x84, 0x14C);
+  PutLe16(out, 0x86, 1);
+  PutLe16(out, 0x94, 224);
+  PutLe16(out, 0x96, 0x2102);
   const size_t opt = 0x98;
-  Put16(out, opt, 0x10B);
-  Put32(out, opt + 32, 0x1000);
-  Put32(out, opt + 36, 0x200);
-  Put32(out, opt + 56, 0x1000 + ((raw + 0xFFF) & ~0xFFFu));
-  Put32(out, opt + 60, 0x200);
-  Put32(out, opt + 92, 16);
-  Put32(out, opt + 96 + 16, 0x1000);
-  Put32(out, opt + 96 + 20, static_cast<uint32_t>(rsrc.size()));
+  PutLe16(out, opt, 0x10B);
+  PutLe32(out, opt + 32, 0x1000);
+  PutLe32(out, opt + 36, 0x200);
+  PutLe32(out, opt + 56, 0x1000 + ((raw + 0xFFF) & ~0xFFFu));
+  PutLe32(out, opt + 60, 0x200);
+  PutLe32(out, opt + 92, 16);
+  PutLe32(out, opt + 96 + 16, 0x1000);
+  PutLe32(out, opt + 96 + 20, static_cast<uint32_t>(rsrc.size()));
   const size_t section = opt + 224;
   out.replace(section, 5, ".rsrc");
-  Put32(out, section + 8, raw);
-  Put32(out, section + 12, 0x1000);
-  Put32(out, section + 16, raw);
-  Put32(out, section + 20, 0x200);
-  Put32(out, section + 36, 0x40000040);
+  PutLe32(out, section + 8, raw);
+  PutLe32(out, section + 12, 0x1000);
+  PutLe32(out, section + 16, raw);
+  PutLe32(out, section + 20, 0x200);
+  PutLe32(out, section + 36, 0x40000040);
   out.resize(0x200, '\0');
   return out + rsrc;
 }

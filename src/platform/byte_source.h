@@ -24,6 +24,25 @@ inline uint64_t Le64(std::string_view bytes, size_t at) {
   return static_cast<uint64_t>(Le32(bytes, at)) | (static_cast<uint64_t>(Le32(bytes, at + 4)) << 32);
 }
 
+// Writes little-endian integers at `at`, first growing `bytes` with zeros
+// when it is shorter: the hive writer, log replay and the file writers of
+// the tests and benchmarks.
+inline void PutLe16(std::string& bytes, size_t at, uint16_t value) {
+  if (bytes.size() < at + 2) bytes.resize(at + 2, '\0');
+  bytes[at] = static_cast<char>(value & 0xFF);
+  bytes[at + 1] = static_cast<char>(value >> 8);
+}
+inline void PutLe32(std::string& bytes, size_t at, uint32_t value) {
+  PutLe16(bytes, at, static_cast<uint16_t>(value & 0xFFFF));
+  PutLe16(bytes, at + 2, static_cast<uint16_t>(value >> 16));
+}
+inline void PutLe64(std::string& bytes, size_t at, uint64_t value) {
+  PutLe32(bytes, at, static_cast<uint32_t>(value));
+  PutLe32(bytes, at + 4, static_cast<uint32_t>(value >> 32));
+}
+inline void AppendLe16(std::string& bytes, uint16_t value) { PutLe16(bytes, bytes.size(), value); }
+inline void AppendLe32(std::string& bytes, uint32_t value) { PutLe32(bytes, bytes.size(), value); }
+
 class ByteSource {
  public:
   virtual ~ByteSource() = default;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 
+#include "platform/byte_source.h"
 #include "support/pe_writer.h"
 
 namespace tarnscan::platform {
@@ -51,11 +52,6 @@ size_t WideBlockAt(const std::string& data, std::string_view key) {
   const size_t at = data.find(bytes);
   EXPECT_NE(at, std::string::npos) << key;
   return at - 6;
-}
-
-void Patch16(std::string& data, size_t at, uint16_t value) {
-  data[at] = static_cast<char>(value & 0xFF);
-  data[at + 1] = static_cast<char>(value >> 8);
 }
 
 TEST_F(PeVersionTest, ReadsPe32AndPe32Plus) {
@@ -160,7 +156,7 @@ TEST_F(PeVersionTest, FixedInfoMissingOrInvalid) {
   EXPECT_EQ(unsigned_fixed->file_type, 1u);
 
   std::string zero_length = BuildVersionBlock(CompanyVersion("Example Corp"));
-  Patch16(zero_length, 2, 0);  // the 52 bytes are still there, but not announced
+  PutLe16(zero_length, 2, 0);  // the 52 bytes are still there, but not announced
   EXPECT_EQ(Parse(zero_length)->Fixed(), std::nullopt);
 }
 
@@ -175,7 +171,7 @@ TEST_F(PeVersionTest, TranslationTable) {
             (std::vector<uint32_t>{0x04E40407, 0x04B00409}));
 
   std::string short_value = BuildVersionBlock(CompanyVersion("X"));
-  Patch16(short_value, WideBlockAt(short_value, "Translation") + 2, 3);
+  PutLe16(short_value, WideBlockAt(short_value, "Translation") + 2, 3);
   EXPECT_EQ(Parse(short_value)->Translations(), std::vector<uint32_t>{});
 }
 
@@ -219,22 +215,22 @@ TEST_F(PeVersionTest, MalformedBlocksStayInsideTheirParents) {
   cases.push_back({"intact", good, "Example Corp", true});
   {
     std::string d = good;
-    Patch16(d, 0, 0xFFFF);  // longer than the data
+    PutLe16(d, 0, 0xFFFF);  // longer than the data
     cases.push_back({"root too long", d, "Example Corp", true});
   }
   {
     std::string d = good;
-    Patch16(d, 0, static_cast<uint16_t>(file_info + 8));
+    PutLe16(d, 0, static_cast<uint16_t>(file_info + 8));
     cases.push_back({"root ends inside StringFileInfo", d, std::nullopt, true});
   }
   {
     std::string d = good;
-    Patch16(d, file_info, 0);
+    PutLe16(d, file_info, 0);
     cases.push_back({"child of length 0", d, std::nullopt, true});
   }
   {
     std::string d = good;
-    Patch16(d, company, 0xFFF0);  // runs past every parent
+    PutLe16(d, company, 0xFFF0);  // runs past every parent
     cases.push_back({"string longer than its table", d, "Example Corp", true});
   }
   {
@@ -250,7 +246,7 @@ TEST_F(PeVersionTest, MalformedBlocksStayInsideTheirParents) {
   {
     std::string d = good;
     for (size_t i = company + 6; i < company + 6 + 2 * 11 + 2; ++i) d[i] = 'k';
-    Patch16(d, company, 6 + 24);  // the key fills the block: no NUL inside
+    PutLe16(d, company, 6 + 24);  // the key fills the block: no NUL inside
     cases.push_back({"key without NUL", d, std::nullopt, true});
   }
   cases.push_back({"three bytes", good.substr(0, 3), std::nullopt, false});
@@ -301,7 +297,7 @@ TEST_F(PeVersionTest, SixteenBitModuleWithHostileResourceTable) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::string file = good;
-    for (const auto& [at, value] : c.patches) Patch16(file, at, value);
+    for (const auto& [at, value] : c.patches) PutLe16(file, at, value);
     EXPECT_EQ(Read(file), nullptr);
   }
 }

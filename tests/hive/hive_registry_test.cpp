@@ -11,6 +11,7 @@
 
 #include "hive/facts_json.h"
 #include "hive/hivex_oracle.h"
+#include "platform/byte_source.h"
 #include "platform/codepage.h"
 #include "platform/offline/hive.h"
 #include "platform/offline/hive_writer.h"
@@ -249,7 +250,7 @@ class DamagedHiveTest : public ::testing::Test {
 
   void Patch32(platform::Cell cell, size_t field, uint32_t value) {
     const size_t at = platform::kHiveBaseBlockSize + cell + 4 + field;
-    for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    platform::PutLe32(bytes_, at, value);
   }
 
   std::unique_ptr<HiveRegistry> Mount() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_source.h"
 #include "platform/codepage.h"
 #include "support/lnk_writer.h"
 
@@ -24,8 +25,6 @@ using testing::LinkInfoSpec;
 using testing::LocalLinkInfo;
 using testing::MyComputerItem;
 using testing::NetworkLinkInfo;
-using testing::PutU16;
-using testing::PutU32;
 using testing::ShellItem;
 using testing::ShortcutBytes;
 using testing::ShortcutSpec;
@@ -69,8 +68,8 @@ ShortcutSpec WithEnvironment(std::string ansi, std::u16string unicode) {
 // An extra data block of another kind (a console block, say).
 std::string OtherExtraBlock(uint32_t size) {
   std::string block(size, '\0');
-  PutU32(block, 0, size);
-  PutU32(block, 4, 0xA0000002);
+  PutLe32(block, 0, size);
+  PutLe32(block, 4, 0xA0000002);
   return block;
 }
 
@@ -251,12 +250,12 @@ TEST(ShortcutTarget, FallsBackToTheShortNameWhenTheExtensionIsDamaged) {
     std::function<void(std::string&)> damage;
   };
   const Case cases[] = {
-      {"offset past the item", [&](std::string& i) { PutU16(i, extension, 0xFFF0); }},
-      {"offset into the header", [&](std::string& i) { PutU16(i, extension, 4); }},
-      {"block size past the item", [&](std::string& i) { PutU16(i, block, 0x7FFF); }},
-      {"block size below a header", [&](std::string& i) { PutU16(i, block, 2); }},
-      {"another signature", [&](std::string& i) { PutU32(i, block + 4, 0xBEEF0005); }},
-      {"version without a long name", [&](std::string& i) { PutU16(i, block + 2, 2); }},
+      {"offset past the item", [&](std::string& i) { PutLe16(i, extension, 0xFFF0); }},
+      {"offset into the header", [&](std::string& i) { PutLe16(i, extension, 4); }},
+      {"block size past the item", [&](std::string& i) { PutLe16(i, block, 0x7FFF); }},
+      {"block size below a header", [&](std::string& i) { PutLe16(i, block, 2); }},
+      {"another signature", [&](std::string& i) { PutLe32(i, block + 4, 0xBEEF0005); }},
+      {"version without a long name", [&](std::string& i) { PutLe16(i, block + 2, 2); }},
       {"long name without its end",
        [&](std::string& i) {
          for (size_t at = block + 46; at < extension; ++at) i[at] = 'x';
@@ -292,7 +291,7 @@ TEST(ShortcutTarget, JoinsDoubleByteNamesWithABackslash) {
 
 TEST(ShortcutTarget, OtherFilesAreNotShortcuts) {
   std::string wrong_size = testing::MakeLocalShortcut("C:\\a.exe");
-  PutU32(wrong_size, 0, 0x4D);
+  PutLe32(wrong_size, 0, 0x4D);
   std::string wrong_class = testing::MakeLocalShortcut("C:\\a.exe");
   wrong_class[19] = 0x47;
   const std::string not_shortcuts[] = {"", std::string(0x4B, 'L'), "MZ" + std::string(500, '\0'),
@@ -374,36 +373,36 @@ TEST(ShortcutTarget, HostileSizesAndOffsetsGiveNothing) {
   ExpectNoTarget(
       intact,
       {
-          {"ID list size past the end", [](auto& s) { PutU16(s.bytes, s.id_list, 0xFFFF); }},
-          {"ID item past its list", [](auto& s) { PutU16(s.bytes, s.id_list + 2, 0xFFF0); }},
-          {"ID item of one byte", [](auto& s) { PutU16(s.bytes, s.id_list + 2, 1); }},
+          {"ID list size past the end", [](auto& s) { PutLe16(s.bytes, s.id_list, 0xFFFF); }},
+          {"ID item past its list", [](auto& s) { PutLe16(s.bytes, s.id_list + 2, 0xFFF0); }},
+          {"ID item of one byte", [](auto& s) { PutLe16(s.bytes, s.id_list + 2, 1); }},
           {"link information past the end",
-           [&](auto& s) { PutU32(s.bytes, field(0), s.bytes.size()); }},
-          {"link information size overflowing", [&](auto& s) { PutU32(s.bytes, field(0), ~0u); }},
+           [&](auto& s) { PutLe32(s.bytes, field(0), s.bytes.size()); }},
+          {"link information size overflowing", [&](auto& s) { PutLe32(s.bytes, field(0), ~0u); }},
           {"link information smaller than a header",
-           [&](auto& s) { PutU32(s.bytes, field(0), 0x10); }},
-          {"header size past the block", [&](auto& s) { PutU32(s.bytes, field(4), 0x1000); }},
-          {"header size too small", [&](auto& s) { PutU32(s.bytes, field(4), 0x18); }},
-          {"volume past the block", [&](auto& s) { PutU32(s.bytes, field(0x0C), 0xFFFFFFF0); }},
-          {"volume size overflowing", [&](auto& s) { PutU32(s.bytes, at(s, 0x0C), ~0u); }},
-          {"base path past the block", [&](auto& s) { PutU32(s.bytes, field(0x10), 0x7FFFFFFF); }},
-          {"base path offset overflowing", [&](auto& s) { PutU32(s.bytes, field(0x10), ~0u); }},
-          {"share part past the block", [&](auto& s) { PutU32(s.bytes, field(0x14), 0x10000); }},
-          {"share part size overflowing", [&](auto& s) { PutU32(s.bytes, at(s, 0x14), ~0u); }},
-          {"share part smaller than its header", [&](auto& s) { PutU32(s.bytes, at(s, 0x14), 8); }},
-          {"share name past its part", [&](auto& s) { PutU32(s.bytes, at(s, 0x14) + 8, 0x1000); }},
+           [&](auto& s) { PutLe32(s.bytes, field(0), 0x10); }},
+          {"header size past the block", [&](auto& s) { PutLe32(s.bytes, field(4), 0x1000); }},
+          {"header size too small", [&](auto& s) { PutLe32(s.bytes, field(4), 0x18); }},
+          {"volume past the block", [&](auto& s) { PutLe32(s.bytes, field(0x0C), 0xFFFFFFF0); }},
+          {"volume size overflowing", [&](auto& s) { PutLe32(s.bytes, at(s, 0x0C), ~0u); }},
+          {"base path past the block", [&](auto& s) { PutLe32(s.bytes, field(0x10), 0x7FFFFFFF); }},
+          {"base path offset overflowing", [&](auto& s) { PutLe32(s.bytes, field(0x10), ~0u); }},
+          {"share part past the block", [&](auto& s) { PutLe32(s.bytes, field(0x14), 0x10000); }},
+          {"share part size overflowing", [&](auto& s) { PutLe32(s.bytes, at(s, 0x14), ~0u); }},
+          {"share part smaller than its header", [&](auto& s) { PutLe32(s.bytes, at(s, 0x14), 8); }},
+          {"share name past its part", [&](auto& s) { PutLe32(s.bytes, at(s, 0x14) + 8, 0x1000); }},
           {"Unicode share name past its part",
-           [&](auto& s) { PutU32(s.bytes, at(s, 0x14) + 0x14, 0x1000); }},
+           [&](auto& s) { PutLe32(s.bytes, at(s, 0x14) + 0x14, 0x1000); }},
           {"device name past its part",
-           [&](auto& s) { PutU32(s.bytes, at(s, 0x14) + 12, 0xFFFFFFFF); }},
-          {"suffix past the block", [&](auto& s) { PutU32(s.bytes, field(0x18), 0x10000); }},
+           [&](auto& s) { PutLe32(s.bytes, at(s, 0x14) + 12, 0xFFFFFFFF); }},
+          {"suffix past the block", [&](auto& s) { PutLe32(s.bytes, field(0x18), 0x10000); }},
           {"Unicode base path past the block",
-           [&](auto& s) { PutU32(s.bytes, field(0x1C), 0x10000); }},
+           [&](auto& s) { PutLe32(s.bytes, field(0x1C), 0x10000); }},
           {"Unicode suffix past the block",
-           [&](auto& s) { PutU32(s.bytes, field(0x20), 0xFFFFFFFE); }},
+           [&](auto& s) { PutLe32(s.bytes, field(0x20), 0xFFFFFFFE); }},
           {"Unicode suffix without its end",
-           [&](auto& s) { PutU16(s.bytes, s.string_data - 2, 'x'); }},
-          {"string count past the end", [](auto& s) { PutU16(s.bytes, s.string_data, 0xFFFF); }},
+           [&](auto& s) { PutLe16(s.bytes, s.string_data - 2, 'x'); }},
+          {"string count past the end", [](auto& s) { PutLe16(s.bytes, s.string_data, 0xFFFF); }},
       });
 }
 
@@ -416,10 +415,10 @@ TEST(ShortcutTarget, BrokenExtraDataLosesTheEnvironmentTarget) {
       intact,
       {
           {"block before it sized past the end",
-           [](auto& s) { PutU32(s.bytes, s.extra_data, 0xFFFFFFF0); }},
-          {"block before it ending the list", [](auto& s) { PutU32(s.bytes, s.extra_data, 2); }},
-          {"its size past the end", [&](auto& s) { PutU32(s.bytes, environment, 0x10000); }},
-          {"its size short of its fields", [&](auto& s) { PutU32(s.bytes, environment, 0x100); }},
+           [](auto& s) { PutLe32(s.bytes, s.extra_data, 0xFFFFFFF0); }},
+          {"block before it ending the list", [](auto& s) { PutLe32(s.bytes, s.extra_data, 2); }},
+          {"its size past the end", [&](auto& s) { PutLe32(s.bytes, environment, 0x10000); }},
+          {"its size short of its fields", [&](auto& s) { PutLe32(s.bytes, environment, 0x100); }},
           {"flag cleared", [](auto& s) { s.bytes[0x15] &= ~0x02; }},
       });
 }
@@ -448,7 +447,7 @@ TEST(ShortcutTarget, WorkingFolderCountIsReadUpToMaxPath) {
   spec.more_flags = 0x10;  // a working folder, written by hand below
   ShortcutBytes link = WriteShortcut(spec);
   std::string folder(2, '\0');
-  PutU16(folder, 0, 1000);  // claims 1000 characters
+  PutLe16(folder, 0, 1000);  // claims 1000 characters
   for (int i = 0; i < 260; ++i) folder += std::string("a\0", 2);
   link.bytes.insert(link.string_data, folder);
   EXPECT_EQ(Target(link.bytes), "%windir%\\env.exe");

@@ -1,10 +1,16 @@
 #include "support/lnk_writer.h"
 
+#include "platform/byte_source.h"
 #include "platform/codepage.h"
 #include "platform/text.h"
 
 namespace tarnscan::testing {
 namespace {
+
+using platform::AppendLe16;
+using platform::AppendLe32;
+using platform::PutLe16;
+using platform::PutLe32;
 
 constexpr uint32_t kHasArguments = 0x20;
 constexpr uint32_t kHeaderSize = 0x4C;
@@ -16,15 +22,6 @@ constexpr char kControlPanelClsid[] =
     "\x20\x20\xEC\x21\xEA\x3A\x69\x10\xA2\xDD\x08\x00\x2B\x30\x30\x9D";
 constexpr size_t kClsidSize = 16;
 
-void AppendU16(std::string& out, uint16_t value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>(value >> 8));
-}
-
-void AppendU32(std::string& out, uint32_t value) {
-  AppendU16(out, static_cast<uint16_t>(value & 0xFFFF));
-  AppendU16(out, static_cast<uint16_t>(value >> 16));
-}
 
 void AppendAnsiZ(std::string& out, std::string_view text) {
   out += text;
@@ -32,24 +29,24 @@ void AppendAnsiZ(std::string& out, std::string_view text) {
 }
 
 void AppendUtf16(std::string& out, std::u16string_view text) {
-  for (char16_t c : text) AppendU16(out, c);
+  for (char16_t c : text) AppendLe16(out, c);
 }
 
 void AppendUtf16Z(std::string& out, std::u16string_view text) {
   AppendUtf16(out, text);
-  AppendU16(out, 0);
+  AppendLe16(out, 0);
 }
 
 std::string Header(uint32_t flags) {
   std::string out;
-  AppendU32(out, kHeaderSize);
+  AppendLe32(out, kHeaderSize);
   out.append(kShellLinkClsid, kClsidSize);
-  AppendU32(out, flags);
-  AppendU32(out, 0x20);                        // file attributes
+  AppendLe32(out, flags);
+  AppendLe32(out, 0x20);                        // file attributes
   out.append(24, '\0');                        // three file times
-  AppendU32(out, 0);                           // file size
-  AppendU32(out, 0);                           // icon index
-  AppendU32(out, 1);                           // SW_SHOWNORMAL
+  AppendLe32(out, 0);                           // file size
+  AppendLe32(out, 0);                           // icon index
+  AppendLe32(out, 1);                           // SW_SHOWNORMAL
   out.append(kHeaderSize - out.size(), '\0');  // hot key and reserved fields
   return out;
 }
@@ -57,18 +54,18 @@ std::string Header(uint32_t flags) {
 std::string IdList(const std::vector<std::string>& items) {
   std::string body;
   for (const std::string& item : items) body += item;
-  AppendU16(body, 0);
+  AppendLe16(body, 0);
   std::string out;
-  AppendU16(out, static_cast<uint16_t>(body.size()));
+  AppendLe16(out, static_cast<uint16_t>(body.size()));
   return out + body;
 }
 
 std::string VolumeId() {
   std::string out;
-  AppendU32(out, 0x11);
-  AppendU32(out, 3);  // DRIVE_FIXED
-  AppendU32(out, 0x1234ABCD);
-  AppendU32(out, 0x10);  // the label follows
+  AppendLe32(out, 0x11);
+  AppendLe32(out, 3);  // DRIVE_FIXED
+  AppendLe32(out, 0x1234ABCD);
+  AppendLe32(out, 0x10);  // the label follows
   out.push_back('\0');
   return out;
 }
@@ -87,14 +84,14 @@ std::string NetworkLink(const LinkInfoSpec& spec) {
     AppendUtf16Z(strings, *spec.net_name_unicode);
   }
   std::string out;
-  AppendU32(out, header_size + strings.size());
-  AppendU32(out, (spec.device_name ? 1 : 0) | 2);  // ValidDevice, ValidNetType
-  AppendU32(out, net_name);
-  AppendU32(out, device_name);
-  AppendU32(out, 0x20000);  // WNNC_NET_LANMAN
+  AppendLe32(out, header_size + strings.size());
+  AppendLe32(out, (spec.device_name ? 1 : 0) | 2);  // ValidDevice, ValidNetType
+  AppendLe32(out, net_name);
+  AppendLe32(out, device_name);
+  AppendLe32(out, 0x20000);  // WNNC_NET_LANMAN
   if (unicode) {
-    AppendU32(out, net_name_unicode);
-    AppendU32(out, 0);
+    AppendLe32(out, net_name_unicode);
+    AppendLe32(out, 0);
   }
   return out + strings;
 }
@@ -132,22 +129,22 @@ std::string LinkInfo(const LinkInfoSpec& spec) {
     AppendUtf16Z(body, *spec.common_path_suffix_unicode);
   }
   std::string out;
-  AppendU32(out, header_size + body.size());
-  AppendU32(out, header_size);
-  AppendU32(out, flags);
-  AppendU32(out, volume_id);
-  AppendU32(out, local_base_path);
-  AppendU32(out, network_link);
-  AppendU32(out, common_path_suffix);
+  AppendLe32(out, header_size + body.size());
+  AppendLe32(out, header_size);
+  AppendLe32(out, flags);
+  AppendLe32(out, volume_id);
+  AppendLe32(out, local_base_path);
+  AppendLe32(out, network_link);
+  AppendLe32(out, common_path_suffix);
   if (unicode) {
-    AppendU32(out, local_base_path_unicode);
-    AppendU32(out, common_path_suffix_unicode);
+    AppendLe32(out, local_base_path_unicode);
+    AppendLe32(out, common_path_suffix_unicode);
   }
   return out + body;
 }
 
 void AppendCountedString(std::string& out, std::u16string_view text, bool unicode) {
-  AppendU16(out, static_cast<uint16_t>(text.size()));
+  AppendLe16(out, static_cast<uint16_t>(text.size()));
   if (unicode) {
     AppendUtf16(out, text);
   } else {
@@ -157,8 +154,8 @@ void AppendCountedString(std::string& out, std::u16string_view text, bool unicod
 
 std::string EnvironmentBlock(const ShortcutSpec& spec) {
   std::string out;
-  AppendU32(out, 0x314);
-  AppendU32(out, 0xA0000001);
+  AppendLe32(out, 0x314);
+  AppendLe32(out, 0xA0000001);
   std::string ansi = spec.environment_target_ansi.value_or("").substr(0, 259);
   ansi.resize(260, '\0');
   out += ansi;
@@ -180,15 +177,6 @@ std::string ShortNameFor(std::string_view long_name) {
 
 }  // namespace
 
-void PutU16(std::string& bytes, size_t offset, uint16_t value) {
-  bytes[offset] = static_cast<char>(value & 0xFF);
-  bytes[offset + 1] = static_cast<char>(value >> 8);
-}
-
-void PutU32(std::string& bytes, size_t offset, uint32_t value) {
-  PutU16(bytes, offset, static_cast<uint16_t>(value & 0xFFFF));
-  PutU16(bytes, offset + 2, static_cast<uint16_t>(value >> 16));
-}
 
 LinkInfoSpec LocalLinkInfo(std::string base_path, std::string suffix) {
   LinkInfoSpec spec;
@@ -230,13 +218,13 @@ ShortcutBytes WriteShortcut(const ShortcutSpec& spec) {
   out.extra_data = out.bytes.size();
   for (const std::string& block : spec.extra_blocks) out.bytes += block;
   if (environment) out.bytes += EnvironmentBlock(spec);
-  if (spec.terminal_block) AppendU32(out.bytes, 0);
+  if (spec.terminal_block) AppendLe32(out.bytes, 0);
   return out;
 }
 
 std::string ShellItem(uint8_t type, std::string_view body) {
   std::string out;
-  AppendU16(out, static_cast<uint16_t>(3 + body.size()));
+  AppendLe16(out, static_cast<uint16_t>(3 + body.size()));
   out.push_back(static_cast<char>(type));
   out += body;
   return out;
@@ -259,37 +247,37 @@ std::string DriveItem(char letter) {
 std::string FileItem(std::string_view short_name, std::u16string_view long_name, bool folder,
                      uint16_t version) {
   std::string item(4, '\0');           // size and type (set below), then a zero byte
-  AppendU32(item, folder ? 0 : 1234);  // file size
-  AppendU32(item, 0x5A2B3C4D);         // DOS date and time
-  AppendU16(item, folder ? 0x10 : 0x20);
+  AppendLe32(item, folder ? 0 : 1234);  // file size
+  AppendLe32(item, 0x5A2B3C4D);         // DOS date and time
+  AppendLe16(item, folder ? 0x10 : 0x20);
   AppendAnsiZ(item, short_name);
   if (item.size() % 2) item.push_back('\0');
   if (version != 0) {
     const size_t extension = item.size();
     std::string block;
-    AppendU16(block, 0);  // size, set below
-    AppendU16(block, version);
-    AppendU32(block, 0xBEEF0004);
-    AppendU32(block, 0x5A2B3C4D);  // created
-    AppendU32(block, 0x5A2B3C4D);  // accessed
-    AppendU16(block, version >= 9 ? 0x2E : version >= 8 ? 0x2A : version >= 7 ? 0x26 : 0x14);
+    AppendLe16(block, 0);  // size, set below
+    AppendLe16(block, version);
+    AppendLe32(block, 0xBEEF0004);
+    AppendLe32(block, 0x5A2B3C4D);  // created
+    AppendLe32(block, 0x5A2B3C4D);  // accessed
+    AppendLe16(block, version >= 9 ? 0x2E : version >= 8 ? 0x2A : version >= 7 ? 0x26 : 0x14);
     const size_t name_offset = version >= 9 ? 46 : version >= 8 ? 42 : version >= 7 ? 38 : 20;
     block.resize(name_offset, '\0');
     AppendUtf16Z(block, long_name);
-    AppendU16(block, static_cast<uint16_t>(extension));
-    PutU16(block, 0, static_cast<uint16_t>(block.size()));
+    AppendLe16(block, static_cast<uint16_t>(extension));
+    PutLe16(block, 0, static_cast<uint16_t>(block.size()));
     item += block;
   }
-  PutU16(item, 0, static_cast<uint16_t>(item.size()));
+  PutLe16(item, 0, static_cast<uint16_t>(item.size()));
   item[2] = static_cast<char>(folder ? 0x31 : 0x32);
   return item;
 }
 
 std::string UnicodeFileItem(std::u16string_view name, bool folder) {
   std::string body(1, '\0');
-  AppendU32(body, folder ? 0 : 1234);
-  AppendU32(body, 0x5A2B3C4D);
-  AppendU16(body, folder ? 0x10 : 0x20);
+  AppendLe32(body, folder ? 0 : 1234);
+  AppendLe32(body, 0x5A2B3C4D);
+  AppendLe16(body, folder ? 0x10 : 0x20);
   AppendUtf16Z(body, name);
   return ShellItem(folder ? 0x35 : 0x36, body);
 }

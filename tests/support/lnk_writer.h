@@ -82,7 +82,4 @@ std::string MakeLocalShortcut(std::string_view target);
 // A shortcut to a file on a share: link information only.
 std::string MakeNetworkShortcut(std::string_view net_name, std::string_view suffix);
 
-void PutU16(std::string& bytes, size_t offset, uint16_t value);
-void PutU32(std::string& bytes, size_t offset, uint32_t value);
-
 }  // namespace tarnscan::testing

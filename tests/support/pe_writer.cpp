@@ -5,10 +5,16 @@
 #include <map>
 #include <tuple>
 
+#include "platform/byte_source.h"
 #include "platform/codepage.h"
 
 namespace tarnscan::testing {
 namespace {
+
+using platform::AppendLe16;
+using platform::AppendLe32;
+using platform::PutLe16;
+using platform::PutLe32;
 
 constexpr uint32_t kFixedSignature = 0xFEEF04BD;
 constexpr uint32_t kFileAlignment = 0x200;
@@ -19,19 +25,6 @@ constexpr uint32_t kTextOffset = 0x200;
 constexpr uint32_t kResourceOffset = 0x400;
 constexpr uint32_t kNtOffset = 0x80;
 
-void Put16(std::string& out, size_t at, uint32_t value) {
-  if (out.size() < at + 2) out.resize(at + 2, '\0');
-  out[at] = static_cast<char>(value & 0xFF);
-  out[at + 1] = static_cast<char>((value >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, size_t at, uint32_t value) {
-  Put16(out, at, value & 0xFFFF);
-  Put16(out, at + 2, value >> 16);
-}
-
-void Append16(std::string& out, uint32_t value) { Put16(out, out.size(), value); }
-void Append32(std::string& out, uint32_t value) { Put32(out, out.size(), value); }
 
 void PadTo(std::string& out, size_t alignment) {
   while (out.size() % alignment != 0) out.push_back('\0');
@@ -43,7 +36,7 @@ uint32_t AlignUp(uint32_t value, uint32_t alignment) {
 
 std::string Utf16Bytes(std::u16string_view text) {
   std::string bytes;
-  for (char16_t c : text) Append16(bytes, c);
+  for (char16_t c : text) AppendLe16(bytes, c);
   return bytes;
 }
 
@@ -56,10 +49,10 @@ std::string Utf16Z(std::string_view utf8) {
 std::string Block(bool wide, std::string_view key_utf8, std::string_view value,
                   uint16_t value_length, uint16_t type, const std::vector<std::string>& children) {
   std::string out;
-  Append16(out, 0);
-  Append16(out, value_length);
+  AppendLe16(out, 0);
+  AppendLe16(out, value_length);
   if (wide) {
-    Append16(out, type);
+    AppendLe16(out, type);
     out += Utf16Z(key_utf8);
   } else {
     out += key_utf8;
@@ -71,7 +64,7 @@ std::string Block(bool wide, std::string_view key_utf8, std::string_view value,
     PadTo(out, 4);
     out += child;
   }
-  Put16(out, 0, static_cast<uint16_t>(out.size()));
+  PutLe16(out, 0, static_cast<uint16_t>(out.size()));
   return out;
 }
 
@@ -81,7 +74,7 @@ std::string FixedInfoBytes(const platform::FixedFileInfo& fixed) {
                         fixed.file_version_ls, fixed.product_version_ms, fixed.product_version_ls,
                         fixed.file_flags_mask, fixed.file_flags, fixed.file_os, fixed.file_type,
                         fixed.file_subtype, fixed.file_date_ms, fixed.file_date_ls}) {
-    Append32(out, word);
+    AppendLe32(out, word);
   }
   return out;
 }
@@ -112,8 +105,8 @@ std::string BuildVersion(const VersionSpec& spec, bool wide) {
   if (spec.translations) {
     std::string value;
     for (const auto& [language, code_page] : *spec.translations) {
-      Append16(value, language);
-      Append16(value, code_page);
+      AppendLe16(value, language);
+      AppendLe16(value, code_page);
     }
     const auto var = Block(wide, "Translation", value, static_cast<uint16_t>(value.size()), 0, {});
     children.push_back(Block(wide, "VarFileInfo", "", 0, 1, {var}));
@@ -162,8 +155,8 @@ class ResourceSectionWriter {
         for (const auto& [language, resource] : languages) {
           const uint32_t entry_at = data_entries_ + 16 * static_cast<uint32_t>(data_index);
           language_entries.push_back({EntryKey{true, u"", language}, entry_at});
-          Put32(out_, entry_at, kResourceRva + data_at_[data_index]);
-          Put32(out_, entry_at + 4, static_cast<uint32_t>(resource->bytes.size()));
+          PutLe32(out_, entry_at, kResourceRva + data_at_[data_index]);
+          PutLe32(out_, entry_at + 4, static_cast<uint32_t>(resource->bytes.size()));
           out_.replace(data_at_[data_index], resource->bytes.size(), resource->bytes);
           ++data_index;
         }
@@ -215,14 +208,14 @@ class ResourceSectionWriter {
     }
     out_.assign(at, '\0');
     for (const auto& [name, name_offset] : name_at_) {
-      Put16(out_, name_offset, static_cast<uint32_t>(name.size()));
+      PutLe16(out_, name_offset, static_cast<uint32_t>(name.size()));
       out_.replace(name_offset + 2, name.size() * 2, Utf16Bytes(name));
     }
   }
 
   void WriteDirectory(size_t at, size_t named, size_t numbered) {
-    Put16(out_, at + 12, static_cast<uint32_t>(named));
-    Put16(out_, at + 14, static_cast<uint32_t>(numbered));
+    PutLe16(out_, at + 12, static_cast<uint32_t>(named));
+    PutLe16(out_, at + 14, static_cast<uint32_t>(numbered));
   }
 
   void WriteEntries(size_t at, const std::vector<std::pair<EntryKey, uint32_t>>& entries) {
@@ -234,8 +227,8 @@ class ResourceSectionWriter {
         name = 0x80000000u | name_at_.at(std::get<1>(key));
         ++named;
       }
-      Put32(out_, at + 16 + 8 * i, name);
-      Put32(out_, at + 16 + 8 * i + 4, target);
+      PutLe32(out_, at + 16 + 8 * i, name);
+      PutLe32(out_, at + 16 + 8 * i + 4, target);
     }
     WriteDirectory(at, named, entries.size() - named);
   }
@@ -253,11 +246,11 @@ std::string DosHeader(uint32_t next_header) {
   std::string out(0x40, '\0');
   out[0] = 'M';
   out[1] = 'Z';
-  Put16(out, 0x02, 0x90);  // bytes on the last page
-  Put16(out, 0x04, 3);     // pages
-  Put16(out, 0x08, 4);     // header paragraphs
-  Put16(out, 0x18, 0x40);  // relocation table: a new-format executable
-  Put32(out, 0x3C, next_header);
+  PutLe16(out, 0x02, 0x90);  // bytes on the last page
+  PutLe16(out, 0x04, 3);     // pages
+  PutLe16(out, 0x08, 4);     // header paragraphs
+  PutLe16(out, 0x18, 0x40);  // relocation table: a new-format executable
+  PutLe32(out, 0x3C, next_header);
   return out;
 }
 
@@ -295,48 +288,48 @@ std::string MakePe(const PeSpec& spec) {
   out.resize(kNtOffset, '\0');
   out += std::string("PE\0\0", 4);
   const size_t file_header = out.size();
-  Put16(out, file_header, spec.pe32_plus ? 0x8664 : 0x014C);
-  Put16(out, file_header + 2, 2);  // sections
-  Put16(out, file_header + 16, optional_size);
-  Put16(out, file_header + 18, spec.pe32_plus ? 0x2022 : 0x2102);  // DLL, executable
+  PutLe16(out, file_header, spec.pe32_plus ? 0x8664 : 0x014C);
+  PutLe16(out, file_header + 2, 2);  // sections
+  PutLe16(out, file_header + 16, optional_size);
+  PutLe16(out, file_header + 18, spec.pe32_plus ? 0x2022 : 0x2102);  // DLL, executable
 
   const size_t opt = file_header + 20;
   out.resize(opt + optional_size, '\0');
-  Put16(out, opt, spec.pe32_plus ? 0x20B : 0x10B);
+  PutLe16(out, opt, spec.pe32_plus ? 0x20B : 0x10B);
   out[opt + 2] = 2;                     // linker version
-  Put32(out, opt + 4, kFileAlignment);  // SizeOfCode
-  Put32(out, opt + 8, resource_raw);    // SizeOfInitializedData
-  Put32(out, opt + 16, kTextRva);       // AddressOfEntryPoint
-  Put32(out, opt + 20, kTextRva);       // BaseOfCode
-  Put32(out, opt + 32, kSectionAlignment);
-  Put32(out, opt + 36, kFileAlignment);
-  Put16(out, opt + 40, 4);  // OS version 4.0
-  Put16(out, opt + 48, 4);  // subsystem version 4.0
-  Put32(out, opt + 56, kResourceRva + AlignUp(std::max(resource_raw, 1u), kSectionAlignment));
-  Put32(out, opt + 60, kTextOffset);  // SizeOfHeaders
-  Put16(out, opt + 68, 2);            // Windows GUI
-  Put32(out, opt + 72, 0x100000);     // stack reserve
+  PutLe32(out, opt + 4, kFileAlignment);  // SizeOfCode
+  PutLe32(out, opt + 8, resource_raw);    // SizeOfInitializedData
+  PutLe32(out, opt + 16, kTextRva);       // AddressOfEntryPoint
+  PutLe32(out, opt + 20, kTextRva);       // BaseOfCode
+  PutLe32(out, opt + 32, kSectionAlignment);
+  PutLe32(out, opt + 36, kFileAlignment);
+  PutLe16(out, opt + 40, 4);  // OS version 4.0
+  PutLe16(out, opt + 48, 4);  // subsystem version 4.0
+  PutLe32(out, opt + 56, kResourceRva + AlignUp(std::max(resource_raw, 1u), kSectionAlignment));
+  PutLe32(out, opt + 60, kTextOffset);  // SizeOfHeaders
+  PutLe16(out, opt + 68, 2);            // Windows GUI
+  PutLe32(out, opt + 72, 0x100000);     // stack reserve
   size_t directories = 0;
   if (spec.pe32_plus) {
-    Put32(out, opt + 28, 0x1);  // ImageBase 0x180000000
-    Put32(out, opt + 24, 0x80000000u);
-    Put32(out, opt + 80, 0x1000);    // stack commit
-    Put32(out, opt + 88, 0x100000);  // heap reserve
-    Put32(out, opt + 96, 0x1000);    // heap commit
-    Put32(out, opt + 108, 16);       // NumberOfRvaAndSizes
+    PutLe32(out, opt + 28, 0x1);  // ImageBase 0x180000000
+    PutLe32(out, opt + 24, 0x80000000u);
+    PutLe32(out, opt + 80, 0x1000);    // stack commit
+    PutLe32(out, opt + 88, 0x100000);  // heap reserve
+    PutLe32(out, opt + 96, 0x1000);    // heap commit
+    PutLe32(out, opt + 108, 16);       // NumberOfRvaAndSizes
     directories = opt + 112;
   } else {
-    Put32(out, opt + 24, kResourceRva);  // BaseOfData
-    Put32(out, opt + 28, 0x10000000u);   // ImageBase
-    Put32(out, opt + 76, 0x1000);
-    Put32(out, opt + 80, 0x100000);
-    Put32(out, opt + 84, 0x1000);
-    Put32(out, opt + 92, 16);
+    PutLe32(out, opt + 24, kResourceRva);  // BaseOfData
+    PutLe32(out, opt + 28, 0x10000000u);   // ImageBase
+    PutLe32(out, opt + 76, 0x1000);
+    PutLe32(out, opt + 80, 0x100000);
+    PutLe32(out, opt + 84, 0x1000);
+    PutLe32(out, opt + 92, 16);
     directories = opt + 96;
   }
   if (!resources.empty()) {
-    Put32(out, directories + 2 * 8, kResourceRva);
-    Put32(out, directories + 2 * 8 + 4, static_cast<uint32_t>(resources.size()));
+    PutLe32(out, directories + 2 * 8, kResourceRva);
+    PutLe32(out, directories + 2 * 8 + 4, static_cast<uint32_t>(resources.size()));
   }
 
   const size_t sections = opt + optional_size;
@@ -344,11 +337,11 @@ std::string MakePe(const PeSpec& spec) {
                      uint32_t raw_offset, uint32_t characteristics) {
     out.resize(at + 40, '\0');
     out.replace(at, std::char_traits<char>::length(name), name);
-    Put32(out, at + 8, size);
-    Put32(out, at + 12, rva);
-    Put32(out, at + 16, raw_size);
-    Put32(out, at + 20, raw_offset);
-    Put32(out, at + 36, characteristics);
+    PutLe32(out, at + 8, size);
+    PutLe32(out, at + 12, rva);
+    PutLe32(out, at + 16, raw_size);
+    PutLe32(out, at + 20, raw_offset);
+    PutLe32(out, at + 36, characteristics);
   };
   section(sections, ".text", kTextRva, 1, kFileAlignment, kTextOffset, 0x60000020);
   section(sections + 40, ".rsrc", kResourceRva, static_cast<uint32_t>(resources.size()),
@@ -381,43 +374,43 @@ std::string MakeNeWithVersionBlock(std::string_view block) {
   // Resource table (right after the 64-byte NE header), then the resident
   // names, then the data on a 16-byte boundary.
   std::string table;
-  Append16(table, kShift);
-  Append16(table, 0x8010);  // RT_VERSION
-  Append16(table, 1);
-  Append32(table, 0);
+  AppendLe16(table, kShift);
+  AppendLe16(table, 0x8010);  // RT_VERSION
+  AppendLe16(table, 1);
+  AppendLe32(table, 0);
   const size_t name_info = table.size();
   table.resize(name_info + 12, '\0');
-  Append16(table, 0);  // end of types
-  Append16(table, 0);  // no resource names
+  AppendLe16(table, 0);  // end of types
+  AppendLe16(table, 0);  // no resource names
   std::string names;
   names.push_back(4);
   names += "TEST";
-  Append16(names, 0);
+  AppendLe16(names, 0);
   names.push_back('\0');
 
   const uint32_t table_at = 0x40;
   const uint32_t names_at = table_at + static_cast<uint32_t>(table.size());
   const uint32_t after_names = names_at + static_cast<uint32_t>(names.size());
   const uint32_t data_at = AlignUp(kNeOffset + after_names, 1u << kShift);
-  Put16(table, name_info, data_at >> kShift);
-  Put16(table, name_info + 2, AlignUp(static_cast<uint32_t>(block.size()), 1u << kShift) >> kShift);
-  Put16(table, name_info + 4, 0x0030);  // moveable, pure
-  Put16(table, name_info + 6, 0x8001);  // VS_VERSION_INFO
+  PutLe16(table, name_info, data_at >> kShift);
+  PutLe16(table, name_info + 2, AlignUp(static_cast<uint32_t>(block.size()), 1u << kShift) >> kShift);
+  PutLe16(table, name_info + 4, 0x0030);  // moveable, pure
+  PutLe16(table, name_info + 6, 0x8001);  // VS_VERSION_INFO
 
   std::string header(0x40, '\0');
   header[0] = 'N';
   header[1] = 'E';
   header[2] = 5;                     // linker version
-  Put16(header, 0x04, after_names);  // entry table (empty)
-  Put16(header, 0x0C, 0x8300);       // library, protected mode
-  Put16(header, 0x22, 0x40);         // segment table (empty)
-  Put16(header, 0x24, table_at);     // resource table
-  Put16(header, 0x26, names_at);     // resident names
-  Put16(header, 0x28, after_names);  // module references
-  Put16(header, 0x2A, after_names);  // imported names
-  Put16(header, 0x32, kShift);       // segment alignment shift
+  PutLe16(header, 0x04, after_names);  // entry table (empty)
+  PutLe16(header, 0x0C, 0x8300);       // library, protected mode
+  PutLe16(header, 0x22, 0x40);         // segment table (empty)
+  PutLe16(header, 0x24, table_at);     // resource table
+  PutLe16(header, 0x26, names_at);     // resident names
+  PutLe16(header, 0x28, after_names);  // module references
+  PutLe16(header, 0x2A, after_names);  // imported names
+  PutLe16(header, 0x32, kShift);       // segment alignment shift
   header[0x36] = 2;                  // Windows
-  Put16(header, 0x3E, 0x030A);       // expected Windows version 3.10
+  PutLe16(header, 0x3E, 0x030A);       // expected Windows version 3.10
 
   out += header;
   out += table;

@@ -18,9 +18,6 @@ constexpr uint32_t kLogTypeOld = 1;
 constexpr uint32_t kLogTypeOldAlternate = 2;
 constexpr uint32_t kLogTypeNew = 6;
 
-void Put32(std::string& bytes, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
 
 uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
@@ -45,18 +42,18 @@ std::vector<Log> ValidLogs(const std::vector<HiveLogFile>& logs, bool new_format
 
 // The hive after a replay: sequence numbers equal, size and checksum set.
 void SealHeader(std::string& hive, uint32_t sequence, uint32_t bins_size) {
-  Put32(hive, 4, sequence);
-  Put32(hive, 8, sequence);
-  Put32(hive, 28, 0);
-  Put32(hive, 40, bins_size);
-  Put32(hive, 508, HiveHeaderChecksum(hive));
+  PutLe32(hive, 4, sequence);
+  PutLe32(hive, 8, sequence);
+  PutLe32(hive, 28, 0);
+  PutLe32(hive, 40, bins_size);
+  PutLe32(hive, 508, HiveHeaderChecksum(hive));
 }
 
 // A base block the primary file lost (wrong checksum) comes back from a
 // log's copy of its first sector.
 void RestoreBaseBlock(std::string& hive, const Log& log) {
   hive.replace(0, kLogHeaderSize, log.file->bytes.substr(0, kLogHeaderSize));
-  Put32(hive, 28, 0);
+  PutLe32(hive, 28, 0);
 }
 
 std::optional<HiveReplay> ReplayNewFormat(std::string_view primary, const HiveHeader& header,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/byte_source.h"
 #include "platform/offline/hive.h"
 
 namespace tarnscan::platform {
@@ -59,18 +60,9 @@ class Layout {
     used_ += total;
     return cell;
   }
-  void Put16(size_t at, uint16_t v) {
-    bins_[at] = static_cast<char>(v & 0xFF);
-    bins_[at + 1] = static_cast<char>(v >> 8);
-  }
-  void Put32(size_t at, uint32_t v) {
-    Put16(at, static_cast<uint16_t>(v & 0xFFFF));
-    Put16(at + 2, static_cast<uint16_t>(v >> 16));
-  }
-  void Put64(size_t at, uint64_t v) {
-    Put32(at, static_cast<uint32_t>(v));
-    Put32(at + 4, static_cast<uint32_t>(v >> 32));
-  }
+  void Put16(size_t at, uint16_t v) { PutLe16(bins_, at, v); }
+  void Put32(size_t at, uint32_t v) { PutLe32(bins_, at, v); }
+  void Put64(size_t at, uint64_t v) { PutLe64(bins_, at, v); }
   void PutBytes(size_t at, std::string_view bytes) { bins_.replace(at, bytes.size(), bytes); }
 
   // Closes the last bin and returns the hive bins data.
