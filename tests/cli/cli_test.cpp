@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "support/cli_runner.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 
@@ -15,14 +16,10 @@ namespace tarnscan {
 namespace {
 
 using Outcome = testing::CliOutcome;
+using testing::ReadFile;
+using testing::ReportLines;
 using testing::RunCli;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 std::string Banner(int left, const std::string& title, int right) {
   return std::string(left, '\xBB') + " " + title + " " + std::string(right, '\xBB');
@@ -79,14 +76,14 @@ TEST_F(Cli, EverySectionUntickedGivesTheExactHeaderInTheSampleLocale) {
       Banner(24, "Scan Complete", 34)};
   std::string expected;
   for (const auto& line : lines) expected += line + "\r\n";
-  EXPECT_EQ(ReadFile(Out()), expected);
+  EXPECT_EQ(ReadFile(Out().string()), expected);
   EXPECT_NE(outcome.output.find("Report written to " + Out().string()), std::string::npos);
 }
 
 TEST_F(Cli, Utf8EncodingConvertsTheBannerCharacter) {
   ASSERT_EQ(RunCli("--system " + Sample() + " --only \"\" --encoding utf-8 " + Common()).exit_code,
             0);
-  const std::string text = ReadFile(Out());
+  const std::string text = ReadFile(Out().string());
   EXPECT_EQ(text.substr(text.size() - 4), "\xC2\xBB\r\n");
 }
 
@@ -135,7 +132,7 @@ TEST_F(Cli, PlantedWrongTypeEndsTheScanButSavesTheReport) {
   const Outcome outcome = RunCli("--system " + (dir_ / "sys").string() + " " + Common());
   EXPECT_EQ(outcome.exit_code, 1) << outcome.output;
   EXPECT_NE(outcome.output.find("Invalid data type for 'Version'"), std::string::npos);
-  const std::string report = ReadFile(Out());
+  const std::string report = ReadFile(Out().string());
   EXPECT_NE(report.find("Microsoft Windows XP Service Pack 3"), std::string::npos);
   const std::string tail = "\r\n\r\nScan ended early: Invalid data type for 'Version'\r\n";
   ASSERT_GE(report.size(), tail.size());
@@ -174,7 +171,7 @@ TEST_F(Cli, WrongTypesBeforeTheSectionsAreToldNeverAnAbort) {
         RunCli("--system " + (dir_ / "sys").string() + " --only RunKeys " + Common());
     EXPECT_EQ(outcome.exit_code, c.exit_code) << c.value << "\n" << outcome.output;
     EXPECT_NE(outcome.output.find(c.message), std::string::npos) << outcome.output;
-    const std::string report = ReadFile(Out());
+    const std::string report = ReadFile(Out().string());
     ASSERT_GE(report.size(), c.report_end.size()) << c.value;
     EXPECT_EQ(report.substr(report.size() - c.report_end.size()), c.report_end) << c.value;
   }
@@ -227,20 +224,6 @@ TEST_F(Cli, AnUnwritableReportIsAnError) {
 namespace tarnscan {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
 
 // The whole sample report, every section and the sample AddOn, byte for
 // byte (the program folder aside, which depends on the build).
@@ -250,7 +233,7 @@ TEST_F(Cli, SampleReportMatchesTheGoldenFile) {
                                  " --addon spyware-check.def --as-of \"2026-01-02 03:04:05\"" +
                                  " --quiet --out " + Out().string());
   ASSERT_EQ(outcome.exit_code, 0) << outcome.output;
-  std::string report = ReadFile(Out());
+  std::string report = ReadFile(Out().string());
   const std::string folder_line = "Tarnscan v1.5.0\tFolder = ";
   const size_t at = report.find(folder_line);
   ASSERT_NE(at, std::string::npos);
@@ -258,7 +241,7 @@ TEST_F(Cli, SampleReportMatchesTheGoldenFile) {
   report.replace(at + folder_line.size(), end - at - folder_line.size(), "<program folder>");
   const std::string golden =
       ReadFile(std::string(TARNSCAN_SOURCE_DIR) + "/tests/cli/data/xp-home-report.txt");
-  EXPECT_EQ(Lines(report), Lines(golden));
+  EXPECT_EQ(ReportLines(report), ReportLines(golden));
   EXPECT_EQ(report, golden);
 }
 

@@ -285,19 +285,6 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, error);
 }
 
-void WriteFile(const std::string& path, std::string_view bytes) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 std::string Unxz(const std::string& path) {
   std::string command = "xz -dc '" + path + "'";

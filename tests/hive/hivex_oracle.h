@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/offline/hive.h"
+#include "support/files.h"
 
 namespace tarnscan::testing {
 
@@ -57,8 +58,6 @@ class TempDir {
   std::string path_;
 };
 
-void WriteFile(const std::string& path, std::string_view bytes);
-std::string ReadFile(const std::string& path);
 // `xz -dc` of a file into bytes; empty when it fails.
 std::string Unxz(const std::string& path);
 

@@ -11,19 +11,16 @@
 #include "platform/codepage.h"
 #include "platform/offline/shell_link.h"
 #include "platform/text.h"
+#include "support/files.h"
 
 namespace tarnscan::platform {
 namespace {
 
 const std::filesystem::path kRealData = TARNSCAN_REALDATA_DIR;
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string TargetOf(const std::filesystem::path& path, const CodePage& code_page) {
-  const std::string bytes = ReadFile(path);
+  const std::string bytes = testing::ReadFile(path.string());
   return ReadShortcutTarget(MemoryByteSource(bytes), code_page);
 }
 

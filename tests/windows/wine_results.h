@@ -12,6 +12,7 @@
 
 #include "platform/offline/host_files.h"
 #include "platform/text.h"
+#include "support/files.h"
 
 namespace tarnscan::testing {
 
@@ -53,25 +54,6 @@ inline std::string Trimmed(std::string text) {
   return text;
 }
 
-// The report lines, each of which ended in CR LF.
-inline std::vector<std::string> ReportLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    const size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(start));
-      break;
-    }
-    lines.push_back(bytes.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
-
-// Two reports of the same system agree line for line, apart from when and
-// from which folder each was made: those two lines need only be of the
-// same kind.
 inline void ExpectSameReport(const std::string& live_bytes, const std::string& offline_bytes) {
   const auto live = ReportLines(live_bytes);
   const auto offline = ReportLines(offline_bytes);
