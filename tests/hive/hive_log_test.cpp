@@ -54,10 +54,6 @@ std::vector<std::string> Dump(const Hive& hive) {
   return out;
 }
 
-std::string RealData(const std::string& relative) {
-  return std::string(TARNSCAN_REALDATA_DIR) + "/" + relative;
-}
-
 TEST(HiveLog, Marvin32MatchesTheHashesOfARealLog) {
   const std::string path = RealData("hives/logs/NewDirtyHive1/NewDirtyHive.LOG1");
   if (!fs::exists(path)) GTEST_SKIP() << "missing " << path;

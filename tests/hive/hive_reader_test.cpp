@@ -190,10 +190,6 @@ TEST(HiveReader, FindsChildrenOfAKeyWithMoreSubkeysThanHivexReads) {
   EXPECT_FALSE(Find(*hive, u"CLSID\\{1000000"));
 }
 
-std::string RealData(const std::string& relative) {
-  return std::string(TARNSCAN_REALDATA_DIR) + "/" + relative;
-}
-
 // Every real hive: ours and hivex's reading agree key for key, value for
 // value.
 TEST(HiveReader, AgreesWithHivexOnEveryRealHive) {

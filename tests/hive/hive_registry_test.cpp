@@ -354,20 +354,6 @@ TEST(HiveOpen, RefusesWhatIsNoHiveWithAnErrorNamingIt) {
 // ---------------------------------------------------------------------------
 // Real hives: what the recorded facts say is there, the registry shows.
 
-std::string RealData(const std::string& relative) {
-  return std::string(TARNSCAN_REALDATA_DIR) + "/" + relative;
-}
-
-std::string HexOf(std::string_view bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
 // The non-empty strings of REG_MULTI_SZ data joined with "|", as the facts
 // record them.
 std::string JoinedMultiString(std::string_view data) {
@@ -436,7 +422,7 @@ TEST(HiveRegistryRealData, ShowsEveryRecordedFactOfTheRealHives) {
           std::snprintf(text, sizeof text, "0x%08x", number);
           EXPECT_EQ(text, shown) << value_name;
         } else if (type == "BINARY") {
-          const std::string hex = HexOf(value->data);
+          const std::string hex = Hex(value->data);
           if (shown.ends_with("...")) {
             EXPECT_TRUE(hex.starts_with(shown.substr(0, shown.size() - 3))) << value_name;
           } else {

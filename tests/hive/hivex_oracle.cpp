@@ -61,16 +61,6 @@ class HivexHandle {
   hive_h* h_;
 };
 
-std::string Hex(std::string_view bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
 std::string Utf8Name(const platform::HiveName& name) { return platform::Utf16ToUtf8(name.Utf16()); }
 
 class Comparison {
@@ -268,6 +258,16 @@ class HivexWriter {
 };
 
 }  // namespace
+
+std::string Hex(std::string_view bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
 
 const HivexApi* Hivex() {
   static const std::unique_ptr<HivexApi> api = LoadHivex();

@@ -58,6 +58,8 @@ class TempDir {
   std::string path_;
 };
 
+// Lower-case hexadecimal digits of the bytes, two per byte.
+std::string Hex(std::string_view bytes);
 // `xz -dc` of a file into bytes; empty when it fails.
 std::string Unxz(const std::string& path);
 

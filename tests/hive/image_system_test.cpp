@@ -355,10 +355,6 @@ TEST(TimeZone, DaylightTimeFollowsTheRuleOfEachYear) {
 namespace tarnscan::testing {
 namespace {
 
-std::string RealData(const std::string& relative) {
-  return std::string(TARNSCAN_REALDATA_DIR) + "/" + relative;
-}
-
 // An image of real Windows 10 hives: a dirty SYSTEM without logs, a dirty
 // NTUSER.DAT whose logs continue it, a dirty UsrClass.dat whose logs do
 // not.

@@ -21,6 +21,10 @@ void WriteFile(const std::string& path, std::string_view bytes) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+std::string RealData(const std::string& relative) {
+  return std::string(TARNSCAN_REALDATA_DIR) + "/" + relative;
+}
+
 std::vector<std::string> ReportLines(const std::string& bytes) {
   std::vector<std::string> lines;
   size_t start = 0;

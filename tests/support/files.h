@@ -13,6 +13,9 @@ std::string ReadFile(const std::string& path);
 // Creates the parent folders; throws when the file cannot be written.
 void WriteFile(const std::string& path, std::string_view bytes);
 
+// A file of the real Windows data the tests read in place.
+std::string RealData(const std::string& relative);
+
 // The lines of a report, each of which ended in CR LF; a last piece without
 // its end still counts.
 std::vector<std::string> ReportLines(const std::string& bytes);
