@@ -46,12 +46,8 @@ inline std::string Library(int i) {
 // Creates every key of a backslash-separated path below `key`.
 inline HiveWriter::KeyId AddPath(HiveWriter& writer, HiveWriter::KeyId key,
                                  const std::string& path) {
-  size_t start = 0;
-  while (start <= path.size()) {
-    const size_t end = std::min(path.find('\\', start), path.size());
-    key = writer.AddKey(key, Wide(path.substr(start, end - start)));
-    start = end + 1;
-  }
+  const std::vector<std::string_view> names = platform::SplitKeyPath(path).value();
+  for (const auto name : names) key = writer.AddKey(key, Wide(std::string(name)));
   return key;
 }
 
